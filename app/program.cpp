@@ -1,0 +1,61 @@
+#include "app/program.h"
+
+#include <cstdlib>
+
+#include "app/control_ids.h"
+#include "app/main_form.h"
+#include "app/placement.h"
+#include "build_config.h"
+#include "platform/shell.h"
+
+namespace app {
+namespace {
+
+Program* g_program = nullptr;
+
+void endOfProgram() {
+  if (g_program) g_program->shutdown();
+}
+
+}  // namespace
+
+int Program::run() {
+  registry_ = std::make_unique<registry::RegistryTool>();
+  registry_->probe64BitWindows();
+  registry_->initialise();
+
+  g_program = this;
+  std::atexit(endOfProgram);
+
+  mainWindow_ = std::make_unique<platform::Form>(mainFormSpec());
+  if (!mainWindow_->create()) return 1;
+  mainWindow_->setQuitOnClose(true);
+  switcher_ = std::make_unique<lang::Switcher>(*mainWindow_, *registry_);
+  mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
+  mainWindow_->onClick(ids::kFeedbackLink,
+                       [] { platform::shellOpen(build_config::kFeedbackUrl); });
+
+  onCreated();
+  mainWindow_->show();
+  const int code = platform::runMessageLoop();
+  shutdown();
+  return code;
+}
+
+void Program::onCreated() {
+  const RECT frame = mainWindow_->bounds();
+  const Point at = windowPlacement(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+                                   frame.right - frame.left, frame.bottom - frame.top);
+  mainWindow_->move(at.x, at.y);
+  mainWindow_->setTitle("Kelvora v" + mainWindow_->text(ids::kVersionLabel));
+  switcher_->showState();
+}
+
+void Program::shutdown() noexcept {
+  switcher_.reset();
+  mainWindow_.reset();
+  if (registry_) registry_->destroy();
+  registry_.reset();
+}
+
+}  // namespace app

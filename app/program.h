@@ -1,0 +1,35 @@
+// The program's lifetime: start-up in its fixed order, the main window's
+// events, and the end-of-program routine. UI thread only.
+#pragma once
+
+#include <memory>
+
+#include "lang/switcher.h"
+#include "platform/form.h"
+#include "registry/registry_tool.h"
+
+namespace app {
+
+class Program {
+ public:
+  Program() = default;
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Runs start-up, the message loop and the end-of-program routine; the
+  // result is the process exit code.
+  int run();
+
+  // Frees every program-wide object; safe to call more than once. Also runs
+  // from atexit, for the paths that end the process from inside a handler.
+  void shutdown() noexcept;
+
+ private:
+  void onCreated();
+
+  std::unique_ptr<registry::RegistryTool> registry_;
+  std::unique_ptr<platform::Form> mainWindow_;
+  std::unique_ptr<lang::Switcher> switcher_;
+};
+
+}  // namespace app

@@ -1,0 +1,88 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include "platform/handles.h"
+
+namespace platform {
+namespace {
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool fileExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool deleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+bool isReadOnly(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+Bytes readFile(const std::string& path) {
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  LARGE_INTEGER size = {};
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return {};
+  Bytes data(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t got = 0;
+  while (got < data.size()) {
+    DWORD n = 0;
+    if (!::ReadFile(file.get(), data.data() + got, static_cast<DWORD>(data.size() - got), &n,
+                    nullptr)) {
+      return {};
+    }
+    if (n == 0) break;  // shrank while reading
+    got += n;
+  }
+  data.resize(got);
+  return data;
+}
+
+bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts) {
+  if (path.empty()) return false;
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  for (std::string_view part : parts) {
+    if (!part.empty() && !writeAll(file.get(), part)) return false;
+  }
+  return true;
+}
+
+bool replaceFile(const std::string& path, std::string_view bytes) {
+  if (path.empty() || !fileExists(path) || isReadOnly(path)) return false;
+  const std::string copy = path + std::string(kReplaceSuffix);
+  {
+    // A copy left by an earlier run that was stopped midway is overwritten here.
+    UniqueFile file(::CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    if (!writeAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
+      file.reset();
+      ::DeleteFileA(copy.c_str());
+      return false;
+    }
+  }
+  if (!::MoveFileExA(copy.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ::DeleteFileA(copy.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform

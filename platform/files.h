@@ -1,0 +1,30 @@
+// File operations on ANSI paths. Failures are silent and give the empty result.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace platform {
+
+bool fileExists(const std::string& path);
+bool deleteFile(const std::string& path);
+bool isReadOnly(const std::string& path);
+
+// The whole file; empty when it is missing or unreadable.
+Bytes readFile(const std::string& path);
+
+// Creates or truncates `path` (opened exclusively) and writes each non-empty
+// part in order. False for an empty path or any failed step.
+bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts);
+
+// Replaces the contents of an existing file in one step: the new bytes go to
+// `path` + kReplaceSuffix, are flushed, and the copy is moved over the
+// original. On any failure the original is untouched and the copy removed.
+// A read-only original is left alone (Wine would replace it regardless).
+inline constexpr std::string_view kReplaceSuffix = ".kelvora-new";
+bool replaceFile(const std::string& path, std::string_view bytes);
+
+}  // namespace platform

@@ -1,0 +1,269 @@
+#include "platform/form.h"
+
+#include <commctrl.h>
+
+namespace platform {
+namespace {
+
+constexpr char kClassName[] = "KelvoraForm";
+constexpr COLORREF kLinkColor = RGB(0, 0, 204);
+
+bool registerClass(HINSTANCE instance, WNDPROC proc) {
+  static bool registered = false;
+  if (registered) return true;
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(1));
+  wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  registered = ::RegisterClassExA(&wc) != 0;
+  return registered;
+}
+
+HFONT makeFont(const char* face, int dpi, bool underline) {
+  return ::CreateFontA(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+}  // namespace
+
+Form::Form(const FormSpec& spec) : spec_(spec) {}
+
+Form::~Form() { destroy(); }
+
+int Form::scale(int pixels) const { return ::MulDiv(pixels, dpi_, 96); }
+
+bool Form::create() {
+  if (hwnd_) return true;
+  HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  if (!registerClass(instance, &Form::windowProc)) return false;
+
+  {
+    HDC screen = ::GetDC(nullptr);
+    dpi_ = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    if (dpi_ <= 0) dpi_ = 96;
+  }
+  faceFont_.reset(makeFont(spec_.fontFace, dpi_, false));
+  linkFont_.reset(makeFont(spec_.fontFace, dpi_, true));
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  RECT frame = {0, 0, scale(spec_.clientWidth), scale(spec_.clientHeight)};
+  ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  // windowProc stores hwnd_ while the window is being created.
+  ::CreateWindowExA(0, kClassName, spec_.title, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
+                    this);
+  if (!hwnd_) return false;
+
+  for (const ControlSpec& c : spec_.controls) {
+    const char* cls = "STATIC";
+    DWORD cstyle = WS_CHILD | WS_VISIBLE;
+    DWORD exStyle = 0;
+    switch (c.kind) {
+      case ControlKind::Button: cls = "BUTTON"; cstyle |= BS_PUSHBUTTON | WS_TABSTOP; break;
+      case ControlKind::Label: cstyle |= SS_LEFT | SS_NOPREFIX; break;
+      case ControlKind::Edit:
+        cls = "EDIT";
+        cstyle |= ES_AUTOHSCROLL | WS_TABSTOP;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+      case ControlKind::GroupBox: cls = "BUTTON"; cstyle |= BS_GROUPBOX; break;
+      case ControlKind::Link: cstyle |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX; break;
+      case ControlKind::ProgressBar: cls = PROGRESS_CLASSA; break;
+      case ControlKind::Timer: continue;  // no window of its own
+    }
+    HWND child = ::CreateWindowExA(exStyle, cls, c.text, cstyle, scale(c.x), scale(c.y),
+                                   scale(c.width), scale(c.height), hwnd_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
+                                   nullptr);
+    if (!child) continue;
+    HGDIOBJ font = c.kind == ControlKind::Link ? linkFont_.get() : faceFont_.get();
+    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (c.kind == ControlKind::ProgressBar) ::SendMessageA(child, PBM_SETRANGE32, 0, 100);
+    if (!c.enabled) ::EnableWindow(child, FALSE);
+  }
+  return true;
+}
+
+void Form::show() {
+  if (!hwnd_) return;
+  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+  ::UpdateWindow(hwnd_);
+}
+
+void Form::hide() {
+  if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Form::destroy() {
+  if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+const ControlSpec* Form::find(std::string_view name) const {
+  for (const ControlSpec& c : spec_.controls) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+HWND Form::control(std::string_view name) const {
+  const ControlSpec* c = find(name);
+  return (c && hwnd_) ? ::GetDlgItem(hwnd_, c->id) : nullptr;
+}
+
+static std::string windowText(HWND hwnd) {
+  if (!hwnd) return {};
+  const int length = ::GetWindowTextLengthA(hwnd);
+  if (length <= 0) return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int got = ::GetWindowTextA(hwnd, text.data(), length + 1);
+  text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return text;
+}
+
+std::string Form::text(std::string_view name) const { return windowText(control(name)); }
+
+void Form::setText(std::string_view name, std::string_view text) {
+  if (HWND c = control(name)) ::SetWindowTextA(c, std::string(text).c_str());
+}
+
+std::string Form::title() const { return windowText(hwnd_); }
+
+void Form::setTitle(std::string_view text) {
+  if (hwnd_) ::SetWindowTextA(hwnd_, std::string(text).c_str());
+}
+
+RECT Form::bounds() const {
+  RECT r = {};
+  if (hwnd_) ::GetWindowRect(hwnd_, &r);
+  return r;
+}
+
+void Form::move(int left, int top) {
+  if (hwnd_) ::SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void Form::setProgress(std::string_view name, int position) {
+  if (HWND c = control(name)) ::SendMessageA(c, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+int Form::progress(std::string_view name) const {
+  HWND c = control(name);
+  return c ? static_cast<int>(::SendMessageA(c, PBM_GETPOS, 0, 0)) : 0;
+}
+
+void Form::setTimerInterval(std::string_view name, unsigned milliseconds) {
+  const ControlSpec* c = find(name);
+  if (!c || !hwnd_) return;
+  if (milliseconds == 0) {
+    ::KillTimer(hwnd_, static_cast<UINT_PTR>(c->id));
+  } else {
+    ::SetTimer(hwnd_, static_cast<UINT_PTR>(c->id), milliseconds, nullptr);
+  }
+}
+
+void Form::onClick(std::string_view name, Handler handler) {
+  if (const ControlSpec* c = find(name)) clickHandlers_[c->id] = std::move(handler);
+}
+
+void Form::onTimer(std::string_view name, Handler handler) {
+  if (const ControlSpec* c = find(name)) timerHandlers_[c->id] = std::move(handler);
+}
+
+LRESULT CALLBACK Form::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Form* self = nullptr;
+  if (message == WM_NCCREATE) {
+    self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  } else {
+    self = reinterpret_cast<Form*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  }
+  if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  return self->handle(message, wParam, lParam);
+}
+
+LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      // BN_CLICKED and STN_CLICKED are both 0.
+      if (HIWORD(wParam) == BN_CLICKED) {
+        const auto it = clickHandlers_.find(id);
+        if (it != clickHandlers_.end() && it->second) {
+          Handler handler = it->second;  // the handler may rebind or destroy
+          handler();
+        }
+      }
+      return 0;
+    }
+    case WM_TIMER: {
+      const auto it = timerHandlers_.find(static_cast<int>(wParam));
+      if (it != timerHandlers_.end() && it->second) {
+        Handler handler = it->second;
+        handler();
+      }
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+      HWND child = reinterpret_cast<HWND>(lParam);
+      for (const ControlSpec& c : spec_.controls) {
+        if (c.kind == ControlKind::Link && ::GetDlgItem(hwnd_, c.id) == child) {
+          HDC dc = reinterpret_cast<HDC>(wParam);
+          ::SetTextColor(dc, kLinkColor);
+          ::SetBkMode(dc, TRANSPARENT);
+          return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+        }
+      }
+      break;
+    }
+    case WM_SETCURSOR: {
+      HWND child = reinterpret_cast<HWND>(wParam);
+      for (const ControlSpec& c : spec_.controls) {
+        if (c.kind == ControlKind::Link && ::GetDlgItem(hwnd_, c.id) == child) {
+          ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
+          return TRUE;
+        }
+      }
+      break;
+    }
+    case WM_CLOSE:
+      if (closeHandler_) {
+        Handler handler = closeHandler_;
+        handler();
+      } else {
+        destroy();
+      }
+      return 0;
+    case WM_DESTROY:
+      if (quitOnClose_) ::PostQuitMessage(0);
+      return 0;
+  }
+  return ::DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+int runMessageLoop() {
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+int messageBox(std::string_view text, std::string_view caption, UINT flags) {
+  return ::MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(), flags);
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+// Windows built from form data: a table of named controls, their texts read
+// and written by name, click and timer events bound by name. One window class
+// with one static window procedure serves every form. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/handles.h"
+
+namespace platform {
+
+enum class ControlKind { Button, Label, Edit, GroupBox, Link, ProgressBar, Timer };
+
+struct ControlSpec {
+  const char* name;  // the form's own name for the control (GBK)
+  ControlKind kind;
+  int id;                    // control ID; the tests find controls by it
+  int x, y, width, height;   // in 96-DPI pixels; scaled to the system DPI
+  const char* text;          // design text
+  bool enabled = true;
+};
+
+struct FormSpec {
+  const char* title;
+  int clientWidth, clientHeight;  // 96-DPI pixels
+  const char* fontFace;           // every control's font face
+  std::span<const ControlSpec> controls;
+};
+
+class Form {
+ public:
+  using Handler = std::function<void()>;
+
+  explicit Form(const FormSpec& spec);
+  ~Form();
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  // Builds the window and its controls, hidden. False when Windows refuses.
+  bool create();
+  void show();
+  void hide();
+  // Destroys the window (its controls and timers with it); safe to repeat.
+  void destroy();
+  bool exists() const { return hwnd_ != nullptr; }
+  HWND hwnd() const { return hwnd_; }
+
+  // Closing the window ends the message loop (the main window).
+  void setQuitOnClose(bool quit) { quitOnClose_ = quit; }
+
+  HWND control(std::string_view name) const;
+  std::string text(std::string_view name) const;
+  void setText(std::string_view name, std::string_view text);
+  std::string title() const;
+  void setTitle(std::string_view text);
+  RECT bounds() const;
+  // Moves the window to (left, top) in screen pixels, keeping its size.
+  void move(int left, int top);
+
+  void setProgress(std::string_view name, int position);
+  int progress(std::string_view name) const;
+  // Interval in milliseconds; 0 stops the timer.
+  void setTimerInterval(std::string_view name, unsigned milliseconds);
+
+  void onClick(std::string_view name, Handler handler);
+  void onTimer(std::string_view name, Handler handler);
+  // Runs when the window is asked to close; without a handler it is destroyed.
+  void onClose(Handler handler) { closeHandler_ = std::move(handler); }
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  const ControlSpec* find(std::string_view name) const;
+  int scale(int pixels) const;
+
+  const FormSpec& spec_;
+  HWND hwnd_ = nullptr;
+  int dpi_ = 96;
+  bool quitOnClose_ = false;
+  UniqueGdiObject faceFont_;
+  UniqueGdiObject linkFont_;
+  std::map<int, Handler> clickHandlers_;  // by control ID
+  std::map<int, Handler> timerHandlers_;  // by timer ID (the control's ID)
+  Handler closeHandler_;
+};
+
+// Runs the message loop until WM_QUIT; returns its exit code.
+int runMessageLoop();
+
+// MessageBoxA with no owner window.
+int messageBox(std::string_view text, std::string_view caption, UINT flags);
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+#include "platform/pause.h"
+
+#include <windows.h>
+
+namespace platform {
+
+void pause(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+void processPendingMessages() {
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+}
+
+void pauseProcessingMessages(unsigned milliseconds) {
+  const ULONGLONG end = ::GetTickCount64() + milliseconds;
+  for (;;) {
+    processPendingMessages();
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= end) return;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+// Pauses of the UI thread.
+#pragma once
+
+namespace platform {
+
+// Blocks the calling thread; the window does not respond meanwhile.
+void pause(unsigned milliseconds);
+
+// Dispatches every message waiting for this thread, once. A WM_QUIT taken
+// here is posted again so that the message loop still sees it.
+void processPendingMessages();
+
+// Waits `milliseconds` while still dispatching this thread's messages.
+void pauseProcessingMessages(unsigned milliseconds);
+
+}  // namespace platform

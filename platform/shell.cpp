@@ -1,0 +1,38 @@
+#include "platform/shell.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shellapi.h>
+
+namespace platform {
+
+std::string documentsFolder() {
+  char buffer[MAX_PATH] = {};
+  if (!::SHGetSpecialFolderPathA(nullptr, buffer, CSIDL_PERSONAL, FALSE)) return {};
+  std::string path(buffer);
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path;
+}
+
+std::string runDirectory() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const auto slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool shellOpen(const std::string& target) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+// Shell folders and opening things the way Explorer would.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The user's Documents folder with a trailing backslash; empty when the
+// shell cannot say.
+std::string documentsFolder();
+
+// The folder of the running executable, without a trailing separator.
+std::string runDirectory();
+
+// ShellExecute "open" with a normal window; true when the shell took it.
+bool shellOpen(const std::string& target);
+
+}  // namespace platform

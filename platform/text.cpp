@@ -1,0 +1,67 @@
+#include "platform/text.h"
+
+#include <cstdint>
+
+namespace platform {
+
+std::size_t charLength(std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  return (byte >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+}
+
+int findText(std::string_view text, std::string_view needle, int start) {
+  if (needle.empty() || text.size() > static_cast<std::size_t>(INT32_MAX)) return -1;
+  if (start < 1) start = 1;
+  std::size_t i = 0;
+  // Walk to the character that holds byte position `start`.
+  while (i < text.size() && i + 1 < static_cast<std::size_t>(start)) i += charLength(text, i);
+  for (; i < text.size(); i += charLength(text, i)) {
+    if (text.compare(i, needle.size(), needle) == 0) return static_cast<int>(i) + 1;
+  }
+  return -1;
+}
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to,
+                       int* count) {
+  std::string out;
+  int replaced = 0;
+  if (from.empty()) {
+    out.assign(text);
+  } else {
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+      if (text.compare(i, from.size(), from) == 0) {
+        out.append(to);
+        i += from.size();
+        ++replaced;
+      } else {
+        const std::size_t n = charLength(text, i);
+        out.append(text.substr(i, n));
+        i += n;
+      }
+    }
+  }
+  if (count) *count = replaced;
+  return out;
+}
+
+std::string bytesToText(std::string_view bytes) {
+  const auto zero = bytes.find('\0');
+  return std::string(zero == std::string_view::npos ? bytes : bytes.substr(0, zero));
+}
+
+std::string removeSpaces(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = charLength(text, i);
+    const bool space = (n == 1 && text[i] == ' ') ||
+                       (n == 2 && static_cast<unsigned char>(text[i]) == 0xA1 &&
+                        static_cast<unsigned char>(text[i + 1]) == 0xA1);
+    if (!space) out.append(text.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace platform

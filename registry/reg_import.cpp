@@ -1,0 +1,125 @@
+// Writing in the 64-bit view: a one-value import file run through regedit.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "registry/reg_text.h"
+#include "registry/registry_tool.h"
+#include "registry/wow64.h"
+
+namespace registry {
+namespace {
+
+unsigned g_tempCounter = 0;  // per process; UI thread only
+
+std::string tempFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathA(sizeof buffer, buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  std::string path(buffer, n);
+  if (path.back() != '\\') path += '\\';
+  return path;
+}
+
+// Claims a fresh "%x.tmp" in the temporary folder by creating it; CREATE_NEW
+// makes the "is it free" test and the claim one step.
+platform::UniqueFile createTempRegFile(std::string& path) {
+  const std::string folder = tempFolder();
+  if (folder.empty()) return {};
+  unsigned number = ::GetTickCount() + g_tempCounter++;
+  for (int attempt = 0; attempt < 4096; ++attempt, ++number) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%x.tmp", number);
+    path = folder + name;
+    platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return file;
+    if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  path.clear();
+  return {};
+}
+
+// Runs regedit silently on the file and waits for it; true when it started.
+// The path is quoted so that a folder with spaces works.
+bool runRegedit(const std::string& file) {
+  std::string command = "regedit /s \"" + file + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    return false;
+  }
+  platform::UniqueKernelHandle process(info.hProcess);
+  platform::UniqueKernelHandle thread(info.hThread);
+  ::WaitForSingleObject(process.get(), INFINITE);
+  return true;
+}
+
+}  // namespace
+
+bool RegistryTool::importRegText(const std::string& text) {
+  std::string path;
+  bool started = false;
+  {
+    std::optional<RedirectionOff> redirection;
+    if (is64BitWindows) redirection.emplace();
+    platform::UniqueFile file = createTempRegFile(path);
+    if (!file) return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                                nullptr) &&
+                    written == text.size();
+    file.reset();
+    if (ok) started = runRegedit(path);
+  }
+  ::DeleteFileA(path.c_str());
+  return started;
+}
+
+bool RegistryTool::importRegFile(const std::string& path) {
+  if (!platform::fileExists(path)) return false;
+  std::optional<RedirectionOff> redirection;
+  if (is64BitWindows) redirection.emplace();
+  return runRegedit(path);
+}
+
+bool RegistryTool::regWriteDword(int root, const std::string& valuePath, std::uint32_t value) {
+  if (!is64BitWindows) return false;
+  const auto text = regDwordText(rootName(root), valuePath, value);
+  return text && importRegText(*text);
+}
+
+bool RegistryTool::regWriteString(int root, const std::string& valuePath,
+                                  const std::string& text) {
+  if (!is64BitWindows) return false;
+  const auto reg = regStringText(rootName(root), valuePath, text);
+  return reg && importRegText(*reg);
+}
+
+bool RegistryTool::regWriteBinary(int root, const std::string& valuePath, const Bytes& data) {
+  if (!is64BitWindows) return false;
+  const auto text = regBinaryText(rootName(root), valuePath, data);
+  return text && importRegText(*text);
+}
+
+bool RegistryTool::regWriteMultiString(int root, const std::string& valuePath,
+                                       const std::string& text) {
+  if (!is64BitWindows) return false;
+  const auto reg = regMultiStringText(rootName(root), valuePath, ansiToUtf16(text));
+  return reg && importRegText(*reg);
+}
+
+bool RegistryTool::regWriteExpandString(int root, const std::string& valuePath,
+                                        const std::string& text) {
+  if (!is64BitWindows) return false;
+  const auto reg = regExpandStringText(rootName(root), valuePath, ansiToUtf16(text));
+  return reg && importRegText(*reg);
+}
+
+}  // namespace registry

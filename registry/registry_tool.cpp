@@ -1,0 +1,333 @@
+#include "registry/registry_tool.h"
+
+#include <utility>
+
+#include "registry/wow64.h"
+
+namespace registry {
+namespace {
+
+constexpr REGSAM kQuery64 = KEY_QUERY_VALUE | KEY_WOW64_64KEY;  // 0x101
+constexpr DWORD kNameBuffer = 255;
+constexpr DWORD kDataBuffer = 255;
+
+// Key path of a value path's parent: "A\B\C" gives "A\B" and "C"; "A" gives "" and "A".
+std::pair<std::string, std::string> splitParent(const std::string& path) {
+  const auto slash = path.rfind('\\');
+  if (slash == std::string::npos) return {std::string(), path};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// Size first, then the data. A value that grew in between is not read.
+std::optional<Bytes> queryOpenKey(HKEY key, const std::string& name) {
+  DWORD type = REG_BINARY;  // preset; what the call returns is not used
+  DWORD size = 0;
+  if (::RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  Bytes data(size, '\0');
+  if (size == 0) return data;
+  DWORD got = size;
+  type = REG_BINARY;
+  if (::RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &got) != ERROR_SUCCESS ||
+      got > size) {
+    return std::nullopt;
+  }
+  data.resize(got);
+  return data;
+}
+
+template <typename Fn>
+bool with64BitView(const RegistryTool& tool, Fn&& fn) {
+  if (!tool.is64BitWindows) return false;
+  RedirectionOff redirection;
+  if (!redirection.ok()) return false;
+  return fn();
+}
+
+// Typed calls for each argument count; on x86_64 there is one convention.
+template <typename R, typename... A>
+using Stdcall = R(KELVORA_STDCALL*)(A...);
+template <typename R, typename... A>
+using Cdecl = R (*)(A...);
+
+template <std::size_t... I>
+std::uint32_t invoke(std::uintptr_t address, bool callerCleans, const std::uint32_t* args,
+                     std::index_sequence<I...>) {
+  if (callerCleans) {
+    auto fn = reinterpret_cast<Cdecl<std::uint32_t, decltype((void)I, std::uint32_t{})...>>(address);
+    return fn(args[I]...);
+  }
+  auto fn = reinterpret_cast<Stdcall<std::uint32_t, decltype((void)I, std::uint32_t{})...>>(address);
+  return fn(args[I]...);
+}
+
+template <std::size_t N>
+std::uint32_t invokeN(std::uintptr_t address, bool callerCleans, const std::uint32_t* args) {
+  return invoke(address, callerCleans, args, std::make_index_sequence<N>{});
+}
+
+}  // namespace
+
+void RegistryTool::probe64BitWindows() noexcept {
+  is64BitWindows = 0;
+  HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  if (!kernel) return;
+  using Fn = UINT(WINAPI*)(LPSTR, UINT);
+  auto fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "GetSystemWow64DirectoryA")));
+  if (!fn) return;
+  char buffer[255];
+  if (fn(buffer, sizeof buffer) > 0) is64BitWindows = 1;
+}
+
+HKEY RegistryTool::rootHandle(int root) {
+  switch (root) {
+    case kClassesRoot: return HKEY_CLASSES_ROOT;
+    case kCurrentConfig: return HKEY_CURRENT_CONFIG;
+    case kCurrentUser: return HKEY_CURRENT_USER;
+    case kLocalMachine: return HKEY_LOCAL_MACHINE;
+    case kUsers: return HKEY_USERS;
+    default: return nullptr;
+  }
+}
+
+const char* RegistryTool::rootName(int root) { return rootNameOf(root); }
+
+LONG RegistryTool::openKey(HKEY root, const std::string& path, UniqueKey& key) {
+  return ::RegOpenKeyA(root, path.c_str(), key.put());
+}
+
+LONG RegistryTool::openKey64(HKEY root, const std::string& path, UniqueKey& key) {
+  return ::RegOpenKeyExA(root, path.c_str(), 0, kQuery64, key.put());
+}
+
+std::string RegistryTool::splitValuePath(std::string& path, bool& isKeyPath) {
+  return registry::splitValuePath(path, isKeyPath);
+}
+
+std::string RegistryTool::bytesToHex(const Bytes& bytes, std::optional<int> start,
+                                     std::optional<int> count, bool commaSeparated) {
+  return registry::bytesToHex(bytes, start, count, commaSeparated);
+}
+
+Bytes RegistryTool::ansiToUtf16(const std::string& text) {
+  if (text.empty()) return {};
+  const int units = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (units <= 0) return {};
+  std::u16string wide(static_cast<std::size_t>(units), u'\0');
+  if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, reinterpret_cast<LPWSTR>(wide.data()),
+                            units) != units) {
+    return {};
+  }
+  Bytes out;
+  out.reserve(wide.size() * 2);
+  for (char16_t unit : wide) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+  }
+  return out;
+}
+
+std::string RegistryTool::utf16ToAnsi(const Bytes& utf16) {
+  std::u16string wide;
+  for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+    const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(utf16[i]) |
+                                                (static_cast<unsigned char>(utf16[i + 1]) << 8));
+    if (unit == 0) break;
+    wide += unit;
+  }
+  if (wide.empty()) return {};
+  const auto* source = reinterpret_cast<LPCWSTR>(wide.c_str());
+  const int bytes = ::WideCharToMultiByte(CP_ACP, 0, source, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, source, -1, out.data(), bytes, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(bytes) - 1);
+  return out;
+}
+
+bool RegistryTool::callAddress(std::uintptr_t address, bool callerCleans, std::uint32_t& result,
+                               std::span<const std::uint32_t> args) {
+  if (address == 0 || args.size() > 15) return false;
+  using Caller = std::uint32_t (*)(std::uintptr_t, bool, const std::uint32_t*);
+  static constexpr Caller kCallers[] = {
+      invokeN<0>,  invokeN<1>,  invokeN<2>,  invokeN<3>, invokeN<4>,  invokeN<5>,
+      invokeN<6>,  invokeN<7>,  invokeN<8>,  invokeN<9>, invokeN<10>, invokeN<11>,
+      invokeN<12>, invokeN<13>, invokeN<14>, invokeN<15>,
+  };
+  result = kCallers[args.size()](address, callerCleans, args.data());
+  return true;
+}
+
+std::optional<Bytes> RegistryTool::query(int root, const std::string& valuePath) {
+  std::string path = valuePath;
+  bool isKeyPath = false;
+  const std::string name = splitValuePath(path, isKeyPath);
+  UniqueKey key;
+  if (openKey(rootHandle(root), path, key) != ERROR_SUCCESS) return std::nullopt;
+  return queryOpenKey(key.get(), name);
+}
+
+std::optional<Bytes> RegistryTool::query64(int root, const std::string& valuePath) {
+  std::optional<Bytes> data;
+  with64BitView(*this, [&] {
+    std::string path = valuePath;
+    bool isKeyPath = false;
+    const std::string name = splitValuePath(path, isKeyPath);
+    UniqueKey key;
+    if (openKey64(rootHandle(root), path, key) != ERROR_SUCCESS) return false;
+    ReflectionOff reflection(key.get());
+    data = queryOpenKey(key.get(), name);
+    return true;
+  });
+  return data;
+}
+
+bool RegistryTool::valueExists(int root, const std::string& valuePath) {
+  const auto data = is64BitWindows ? query64(root, valuePath) : query(root, valuePath);
+  return data && !data->empty();
+}
+
+bool RegistryTool::deleteEntry(int root, const std::string& valuePath) {
+  std::string path = valuePath;
+  bool isKeyPath = false;
+  splitValuePath(path, isKeyPath);
+  UniqueKey key;
+  if (isKeyPath) {
+    if (openKey(rootHandle(root), path, key) != ERROR_SUCCESS) return false;
+    return ::RegDeleteValueA(key.get(), nullptr) == ERROR_SUCCESS;
+  }
+  const auto [parent, subkey] = splitParent(valuePath);
+  if (subkey.empty() || openKey(rootHandle(root), parent, key) != ERROR_SUCCESS) return false;
+  return ::RegDeleteKeyA(key.get(), subkey.c_str()) == ERROR_SUCCESS;
+}
+
+bool RegistryTool::deleteEntry64(int root, const std::string& valuePath) {
+  return with64BitView(*this, [&] {
+    std::string path = valuePath;
+    bool isKeyPath = false;
+    splitValuePath(path, isKeyPath);
+    const auto [parent, subkey] = isKeyPath ? std::pair{path, std::string()}
+                                            : splitParent(valuePath);
+    if (!isKeyPath && subkey.empty()) return false;
+    // Deleting needs more than the query right of openKey64.
+    UniqueKey key;
+    if (::RegOpenKeyExA(rootHandle(root), parent.c_str(), 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
+                        key.put()) != ERROR_SUCCESS) {
+      return false;
+    }
+    ReflectionOff reflection(key.get());
+    if (isKeyPath) return ::RegDeleteValueA(key.get(), nullptr) == ERROR_SUCCESS;
+    return ::RegDeleteKeyExA(key.get(), subkey.c_str(), KEY_WOW64_64KEY, 0) == ERROR_SUCCESS;
+  });
+}
+
+LONG RegistryTool::enumSubkey(HKEY key, int index, std::string& name) {
+  char buffer[kNameBuffer] = {};
+  const LONG rc = ::RegEnumKeyA(key, static_cast<DWORD>(index), buffer, kNameBuffer);
+  name = rc == ERROR_SUCCESS ? std::string(buffer, ::strnlen(buffer, kNameBuffer)) : std::string();
+  return rc;
+}
+
+LONG RegistryTool::enumValue(HKEY key, int index, ValueInfo& value) {
+  char name[kNameBuffer] = {};
+  BYTE data[kDataBuffer] = {};
+  DWORD nameLength = kNameBuffer;
+  DWORD dataLength = kDataBuffer;
+  DWORD type = 0;
+  const LONG rc = ::RegEnumValueA(key, static_cast<DWORD>(index), name, &nameLength, nullptr,
+                                  &type, data, &dataLength);
+  value = ValueInfo{};
+  value.index = index;
+  if (rc != ERROR_SUCCESS) return rc;
+  value.type = static_cast<std::int32_t>(type);
+  value.name.assign(name, ::strnlen(name, kNameBuffer));
+  value.nameLength = static_cast<std::int32_t>(nameLength);
+  value.dataLength = static_cast<std::int32_t>(dataLength);
+  const bool cut = type == REG_DWORD || type == REG_MULTI_SZ;
+  value.data.assign(reinterpret_cast<const char*>(data),
+                    cut ? std::min<DWORD>(dataLength, kDataBuffer) : kDataBuffer);
+  return rc;
+}
+
+int RegistryTool::subkeyCount(HKEY key) {
+  DWORD count = 0;
+  if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return 0;
+  }
+  return static_cast<int>(count);
+}
+
+bool RegistryTool::write(int root, const std::string& valuePath, DWORD type, const Bytes& data) {
+  std::string path = valuePath;
+  bool isKeyPath = false;
+  const std::string name = splitValuePath(path, isKeyPath);
+  UniqueKey key;
+  if (::RegCreateKeyA(rootHandle(root), path.c_str(), key.put()) != ERROR_SUCCESS) return false;
+  return ::RegSetValueExA(key.get(), name.c_str(), 0, type,
+                          reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+bool RegistryTool::writeDword(int root, const std::string& valuePath, std::uint32_t value) {
+  Bytes data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  return write(root, valuePath, REG_DWORD, data);
+}
+
+bool RegistryTool::writeBinary(int root, const std::string& valuePath, const Bytes& data) {
+  return write(root, valuePath, REG_BINARY, data);
+}
+
+// Strings are stored with their terminating zero, as REG_SZ readers expect.
+bool RegistryTool::writeString(int root, const std::string& valuePath, const std::string& text) {
+  return write(root, valuePath, REG_SZ, Bytes(text.c_str(), text.size() + 1));
+}
+
+bool RegistryTool::writeMultiString(int root, const std::string& valuePath,
+                                    const std::string& text) {
+  return write(root, valuePath, REG_MULTI_SZ, linesToMultiString(text));
+}
+
+bool RegistryTool::writeExpandString(int root, const std::string& valuePath,
+                                     const std::string& text) {
+  return write(root, valuePath, REG_EXPAND_SZ, Bytes(text.c_str(), text.size() + 1));
+}
+
+std::uint32_t RegistryTool::readInt(int root, const std::string& valuePath) {
+  return bytesToInt(query(root, valuePath).value_or(Bytes()));
+}
+Bytes RegistryTool::readBinary(int root, const std::string& valuePath) {
+  return query(root, valuePath).value_or(Bytes());
+}
+std::string RegistryTool::readString(int root, const std::string& valuePath) {
+  return platform::bytesToText(query(root, valuePath).value_or(Bytes()));
+}
+std::string RegistryTool::readMultiString(int root, const std::string& valuePath) {
+  return multiStringToLines(query(root, valuePath).value_or(Bytes()));
+}
+std::string RegistryTool::readExpandString(int root, const std::string& valuePath) {
+  return platform::bytesToText(query(root, valuePath).value_or(Bytes()));
+}
+
+std::uint32_t RegistryTool::read64Int(int root, const std::string& valuePath) {
+  return bytesToInt(query64(root, valuePath).value_or(Bytes()));
+}
+Bytes RegistryTool::read64Binary(int root, const std::string& valuePath) {
+  return query64(root, valuePath).value_or(Bytes());
+}
+std::string RegistryTool::read64String(int root, const std::string& valuePath) {
+  return platform::bytesToText(query64(root, valuePath).value_or(Bytes()));
+}
+std::string RegistryTool::read64MultiString(int root, const std::string& valuePath) {
+  return multiStringToLines(query64(root, valuePath).value_or(Bytes()));
+}
+std::string RegistryTool::read64ExpandString(int root, const std::string& valuePath) {
+  return platform::bytesToText(query64(root, valuePath).value_or(Bytes()));
+}
+
+}  // namespace registry
