@@ -46,27 +46,88 @@ bool with64BitView(const RegistryTool& tool, Fn&& fn) {
   return fn();
 }
 
-// Typed calls for each argument count; on x86_64 there is one convention.
-template <typename R, typename... A>
-using Stdcall = R(KELVORA_STDCALL*)(A...);
-template <typename R, typename... A>
-using Cdecl = R (*)(A...);
-
-template <std::size_t... I>
-std::uint32_t invoke(std::uintptr_t address, bool callerCleans, const std::uint32_t* args,
-                     std::index_sequence<I...>) {
-  if (callerCleans) {
-    auto fn = reinterpret_cast<Cdecl<std::uint32_t, decltype((void)I, std::uint32_t{})...>>(address);
-    return fn(args[I]...);
+// One typed call per argument count, one function per convention. The
+// convention is spelled out on each concrete type (GCC drops it on dependent
+// types), and the two conventions never share a function: GCC 12 merges
+// identical-looking calls of both into one with the wrong stack adjustment.
+#define KELVORA_CALL(n, params, args)          \
+  case n: {                                    \
+    using Fn = U(KELVORA_CONVENTION*) params;  \
+    return reinterpret_cast<Fn>(address) args; \
   }
-  auto fn = reinterpret_cast<Stdcall<std::uint32_t, decltype((void)I, std::uint32_t{})...>>(address);
-  return fn(args[I]...);
-}
 
-template <std::size_t N>
-std::uint32_t invokeN(std::uintptr_t address, bool callerCleans, const std::uint32_t* args) {
-  return invoke(address, callerCleans, args, std::make_index_sequence<N>{});
+#define KELVORA_CONVENTION KELVORA_STDCALL
+__attribute__((noinline)) std::uint32_t invokeCalleeCleans(std::uintptr_t address,
+                                                           const std::uint32_t* a,
+                                                           std::size_t count) {
+  using U = std::uint32_t;
+  switch (count) {
+    KELVORA_CALL(0, (), ())
+    KELVORA_CALL(1, (U), (a[0]))
+    KELVORA_CALL(2, (U, U), (a[0], a[1]))
+    KELVORA_CALL(3, (U, U, U), (a[0], a[1], a[2]))
+    KELVORA_CALL(4, (U, U, U, U), (a[0], a[1], a[2], a[3]))
+    KELVORA_CALL(5, (U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4]))
+    KELVORA_CALL(6, (U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5]))
+    KELVORA_CALL(7, (U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6]))
+    KELVORA_CALL(8, (U, U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]))
+    KELVORA_CALL(9, (U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]))
+    KELVORA_CALL(10, (U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))
+    KELVORA_CALL(11, (U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10]))
+    KELVORA_CALL(12, (U, U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]))
+    KELVORA_CALL(13, (U, U, U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12]))
+    KELVORA_CALL(
+        14, (U, U, U, U, U, U, U, U, U, U, U, U, U, U),
+        (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]))
+    KELVORA_CALL(15, (U, U, U, U, U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12],
+                  a[13], a[14]))
+  }
+  return 0;
 }
+#undef KELVORA_CONVENTION
+
+#define KELVORA_CONVENTION
+__attribute__((noinline)) std::uint32_t invokeCallerCleans(std::uintptr_t address,
+                                                           const std::uint32_t* a,
+                                                           std::size_t count) {
+  using U = std::uint32_t;
+  switch (count) {
+    KELVORA_CALL(0, (), ())
+    KELVORA_CALL(1, (U), (a[0]))
+    KELVORA_CALL(2, (U, U), (a[0], a[1]))
+    KELVORA_CALL(3, (U, U, U), (a[0], a[1], a[2]))
+    KELVORA_CALL(4, (U, U, U, U), (a[0], a[1], a[2], a[3]))
+    KELVORA_CALL(5, (U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4]))
+    KELVORA_CALL(6, (U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5]))
+    KELVORA_CALL(7, (U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6]))
+    KELVORA_CALL(8, (U, U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]))
+    KELVORA_CALL(9, (U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]))
+    KELVORA_CALL(10, (U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))
+    KELVORA_CALL(11, (U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10]))
+    KELVORA_CALL(12, (U, U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]))
+    KELVORA_CALL(13, (U, U, U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12]))
+    KELVORA_CALL(
+        14, (U, U, U, U, U, U, U, U, U, U, U, U, U, U),
+        (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]))
+    KELVORA_CALL(15, (U, U, U, U, U, U, U, U, U, U, U, U, U, U, U),
+                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12],
+                  a[13], a[14]))
+  }
+  return 0;
+}
+#undef KELVORA_CONVENTION
+#undef KELVORA_CALL
 
 }  // namespace
 
@@ -84,16 +145,24 @@ void RegistryTool::probe64BitWindows() noexcept {
 
 HKEY RegistryTool::rootHandle(int root) {
   switch (root) {
-    case kClassesRoot: return HKEY_CLASSES_ROOT;
-    case kCurrentConfig: return HKEY_CURRENT_CONFIG;
-    case kCurrentUser: return HKEY_CURRENT_USER;
-    case kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case kUsers: return HKEY_USERS;
-    default: return nullptr;
+    case kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case kCurrentConfig:
+      return HKEY_CURRENT_CONFIG;
+    case kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case kUsers:
+      return HKEY_USERS;
+    default:
+      return nullptr;
   }
 }
 
-const char* RegistryTool::rootName(int root) { return rootNameOf(root); }
+const char* RegistryTool::rootName(int root) {
+  return rootNameOf(root);
+}
 
 LONG RegistryTool::openKey(HKEY root, const std::string& path, UniqueKey& key) {
   return ::RegOpenKeyA(root, path.c_str(), key.put());
@@ -151,13 +220,8 @@ std::string RegistryTool::utf16ToAnsi(const Bytes& utf16) {
 bool RegistryTool::callAddress(std::uintptr_t address, bool callerCleans, std::uint32_t& result,
                                std::span<const std::uint32_t> args) {
   if (address == 0 || args.size() > 15) return false;
-  using Caller = std::uint32_t (*)(std::uintptr_t, bool, const std::uint32_t*);
-  static constexpr Caller kCallers[] = {
-      invokeN<0>,  invokeN<1>,  invokeN<2>,  invokeN<3>, invokeN<4>,  invokeN<5>,
-      invokeN<6>,  invokeN<7>,  invokeN<8>,  invokeN<9>, invokeN<10>, invokeN<11>,
-      invokeN<12>, invokeN<13>, invokeN<14>, invokeN<15>,
-  };
-  result = kCallers[args.size()](address, callerCleans, args.data());
+  result = callerCleans ? invokeCallerCleans(address, args.data(), args.size())
+                        : invokeCalleeCleans(address, args.data(), args.size());
   return true;
 }
 
@@ -209,8 +273,8 @@ bool RegistryTool::deleteEntry64(int root, const std::string& valuePath) {
     std::string path = valuePath;
     bool isKeyPath = false;
     splitValuePath(path, isKeyPath);
-    const auto [parent, subkey] = isKeyPath ? std::pair{path, std::string()}
-                                            : splitParent(valuePath);
+    const auto [parent, subkey] =
+        isKeyPath ? std::pair{path, std::string()} : splitParent(valuePath);
     if (!isKeyPath && subkey.empty()) return false;
     // Deleting needs more than the query right of openKey64.
     UniqueKey key;
@@ -238,8 +302,8 @@ LONG RegistryTool::enumValue(HKEY key, int index, ValueInfo& value) {
   DWORD nameLength = kNameBuffer;
   DWORD dataLength = kDataBuffer;
   DWORD type = 0;
-  const LONG rc = ::RegEnumValueA(key, static_cast<DWORD>(index), name, &nameLength, nullptr,
-                                  &type, data, &dataLength);
+  const LONG rc = ::RegEnumValueA(key, static_cast<DWORD>(index), name, &nameLength, nullptr, &type,
+                                  data, &dataLength);
   value = ValueInfo{};
   value.index = index;
   if (rc != ERROR_SUCCESS) return rc;
@@ -255,8 +319,8 @@ LONG RegistryTool::enumValue(HKEY key, int index, ValueInfo& value) {
 
 int RegistryTool::subkeyCount(HKEY key) {
   DWORD count = 0;
-  if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+  if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
     return 0;
   }
   return static_cast<int>(count);

@@ -1,0 +1,75 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::findText;
+using platform::replaceAll;
+
+TEST(FindText, StepsOverDoubleByteCharactersWhole) {
+  struct Case {
+    std::string text, needle;
+    int start, expected;
+  };
+  const Case cases[] = {
+      {"abc zh_CN", "zh_CN", 1, 5},
+      {"\x81zh_CN", "zh_CN", 1, -1},         // 0x81 'z' is one character
+      {"\x81\x40zh_CN", "zh_CN", 1, 3},       // token right after a GBK character
+      {"中文zh_CN", "zh_CN", 1, 5},
+      {"zh_CN zh_CN", "zh_CN", 2, 7},
+      {"zh_CN", "zh_CN", 0, 1},               // below 1 counts as 1
+      {"zh_C", "zh_CN", 1, -1},
+      {"", "zh_CN", 1, -1},
+      {"abc", "", 1, -1},
+      {std::string("a\0zh_CN", 7), "zh_CN", 1, 3},  // zero bytes are ordinary
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(findText(c.text, c.needle, c.start), c.expected) << c.text;
+  }
+}
+
+TEST(ReplaceAll, ReplacesEveryTokenInOnePass) {
+  struct Case {
+    std::string text, expected;
+    int count;
+  };
+  const Case cases[] = {
+      {"zh_CN", "en_US", 1},
+      {"<a>zh_CN</a><b>zh_CN</b>zh_CN", "<a>en_US</a><b>en_US</b>en_US", 3},
+      {"ZH_CN Zh_CN zh_cn", "ZH_CN Zh_CN zh_cn", 0},  // case-sensitive
+      {"\x81zh_CN", "\x81zh_CN", 0},
+      {"中文zh_CN\r\n", "中文en_US\r\n", 1},
+      {"zh_CNzh_CN", "en_USen_US", 2},
+      {"", "", 0},
+  };
+  for (const Case& c : cases) {
+    int count = -1;
+    EXPECT_EQ(replaceAll(c.text, "zh_CN", "en_US", &count), c.expected) << c.text;
+    EXPECT_EQ(count, c.count) << c.text;
+  }
+}
+
+TEST(ReplaceAll, ResumesAfterEachReplacement) {
+  // A replacement that contains the searched text is not searched again.
+  EXPECT_EQ(replaceAll("aa", "a", "aa"), "aaaa");
+  // A trailing lead byte with nothing after it stays as it is.
+  EXPECT_EQ(replaceAll("x\x81", "x", "y"), "y\x81");
+}
+
+TEST(BytesToText, StopsAtTheFirstZeroByte) {
+  EXPECT_EQ(platform::bytesToText(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(platform::bytesToText("abc"), "abc");
+  EXPECT_EQ(platform::bytesToText(""), "");
+  EXPECT_EQ(platform::textToBytes("ab").size(), 2u);
+}
+
+TEST(RemoveSpaces, RemovesAsciiAndFullWidthSpaces) {
+  EXPECT_EQ(platform::removeSpaces("My Key"), "MyKey");
+  EXPECT_EQ(platform::removeSpaces("\xA1\xA1 \xA1\xA1"), "");
+  EXPECT_EQ(platform::removeSpaces("中\xA1\xA1文"), "中文");
+  // 0xA1 as the second byte of a character is not the start of a space.
+  EXPECT_EQ(platform::removeSpaces("\x81\xA1\xA1"), "\x81\xA1\xA1");
+}
+
+}  // namespace
