@@ -1,0 +1,46 @@
+// Starts the real Kelvora.exe and drives its main window through window
+// messages, as a user's clicks would.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/handles.h"
+
+namespace e2e {
+
+// Windows path of the exe under test; set from the command line by main().
+extern std::string g_exePath;
+
+class RunningApp {
+ public:
+  RunningApp() = default;
+  ~RunningApp();  // kills the process if a test left it running
+  RunningApp(const RunningApp&) = delete;
+  RunningApp& operator=(const RunningApp&) = delete;
+
+  // Starts the exe in `workDir` and waits until its main window is shown.
+  bool start(const std::string& workDir, DWORD timeoutMs = 30000);
+  HWND window() const { return window_; }
+  DWORD processId() const { return processId_; }
+  HANDLE process() const { return process_.get(); }
+
+  std::string title() const;
+  std::string text(int controlId) const;
+  bool enabled(int controlId) const;
+  // Sends BM_CLICK and returns how long the click's handler ran, in ms.
+  DWORD click(int controlId) const;
+  // Asks the window to close; true when the process ended in time, with its code.
+  bool close(DWORD& exitCode, DWORD timeoutMs = 15000);
+
+ private:
+  platform::UniqueKernelHandle process_;
+  DWORD processId_ = 0;
+  HWND window_ = nullptr;
+};
+
+// The window text of `hwnd`, read across processes.
+std::string windowText(HWND hwnd);
+
+}  // namespace e2e
