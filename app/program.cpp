@@ -5,8 +5,11 @@
 #include "app/control_ids.h"
 #include "app/main_form.h"
 #include "app/placement.h"
+#include "app/update_urls.h"
 #include "build_config.h"
 #include "platform/shell.h"
+#include "update/update_check.h"
+#include "update/version.h"
 
 namespace app {
 namespace {
@@ -48,6 +51,9 @@ void Program::onCreated() {
                                    frame.right - frame.left, frame.bottom - frame.top);
   mainWindow_->move(at.x, at.y);
   mainWindow_->setTitle("Kelvora v" + mainWindow_->text(ids::kVersionLabel));
+  update::checkForUpdate(mainWindow_->text(ids::kVersionLabel),
+                         update::joinUrl(updateBaseUrl(), update::kVersionFile),
+                         update::joinUrl(updateBaseUrl(), update::kExecutableFile), nullptr);
   switcher_->showState();
 }
 

@@ -8,15 +8,18 @@ namespace {
 
 struct Search {
   DWORD pid;
+  const std::string* title;
+  bool exact;
   HWND found;
 };
 
-BOOL CALLBACK findMainWindow(HWND hwnd, LPARAM param) {
+BOOL CALLBACK matchWindow(HWND hwnd, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
   DWORD pid = 0;
   ::GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == search->pid && ::IsWindowVisible(hwnd) &&
-      windowText(hwnd).rfind("Kelvora", 0) == 0) {
+  if (pid != search->pid || !::IsWindowVisible(hwnd)) return TRUE;
+  const std::string text = windowText(hwnd);
+  if (search->exact ? text == *search->title : text.rfind(*search->title, 0) == 0) {
     search->found = hwnd;
     return FALSE;
   }
@@ -42,29 +45,43 @@ RunningApp::~RunningApp() {
   }
 }
 
-bool RunningApp::start(const std::string& workDir, DWORD timeoutMs) {
-  std::string command = "\"" + g_exePath + "\"";
+bool RunningApp::launch(const std::string& workDir, const std::string& exe) {
+  std::string command = "\"" + exe + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(g_exePath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workDir.c_str(), &startup, &info)) {
     return false;
   }
   process_.reset(info.hProcess);
   platform::UniqueKernelHandle thread(info.hThread);
   processId_ = info.dwProcessId;
+  return true;
+}
+
+HWND RunningApp::findWindow(const std::string& title, bool exact) const {
+  Search search = {processId_, &title, exact, nullptr};
+  ::EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND RunningApp::waitForWindow(const std::string& title, bool exact, DWORD timeoutMs) {
   const ULONGLONG end = ::GetTickCount64() + timeoutMs;
   while (::GetTickCount64() < end) {
-    Search search = {processId_, nullptr};
-    ::EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
-      window_ = search.found;
-      return true;
-    }
-    if (::WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return false;
+    if (HWND found = findWindow(title, exact)) return found;
+    if (::WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return nullptr;
   }
-  return false;
+  return nullptr;
+}
+
+bool RunningApp::waitForMainWindow(DWORD timeoutMs) {
+  window_ = waitForWindow("Kelvora v", false, timeoutMs);
+  return window_ != nullptr;
+}
+
+bool RunningApp::start(const std::string& workDir, DWORD timeoutMs) {
+  return launch(workDir) && waitForMainWindow(timeoutMs);
 }
 
 std::string RunningApp::title() const { return windowText(window_); }

@@ -22,6 +22,14 @@ class RunningApp {
 
   // Starts the exe in `workDir` and waits until its main window is shown.
   bool start(const std::string& workDir, DWORD timeoutMs = 30000);
+  // Starts the exe without waiting for anything.
+  bool launch(const std::string& workDir, const std::string& exe = g_exePath);
+  // Waits for the process's visible top-level window whose title starts with
+  // `title` (exactly equal when `exact`); nullptr on time-out or exit.
+  HWND waitForWindow(const std::string& title, bool exact, DWORD timeoutMs);
+  bool waitForMainWindow(DWORD timeoutMs = 30000);
+  // Whether the process shows such a window right now.
+  HWND findWindow(const std::string& title, bool exact) const;
   HWND window() const { return window_; }
   DWORD processId() const { return processId_; }
   HANDLE process() const { return process_.get(); }

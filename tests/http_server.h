@@ -1,0 +1,58 @@
+// A small HTTP/1.1 server on 127.0.0.1 inside the test process, with the
+// fault modes the updater must survive. Each connection gets one answer and
+// is closed. Stops and joins all its threads in the destructor.
+#pragma once
+
+#include <winsock2.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+struct Response {
+  int status = 200;
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;  // extra ones, e.g. Location
+  bool hang = false;              // read the request, never answer
+  bool chunked = false;           // Transfer-Encoding: chunked
+  long long announce = -1;        // Content-Length to announce (-1: the body's size)
+  long long dropAfter = -1;       // close after this many body bytes (-1: send all)
+  std::size_t pieceSize = 65536;  // bytes per send
+  unsigned pieceDelayMs = 0;      // pause after each piece (throttling)
+};
+
+class HttpServer {
+ public:
+  explicit HttpServer(unsigned short port);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  bool listening() const { return listener_ != INVALID_SOCKET; }
+  void route(const std::string& path, Response response);
+  int hits(const std::string& path) const;
+  // Answers every request from now on with `response`, whatever its path.
+  void answerAll(Response response);
+
+ private:
+  void acceptLoop();
+  void serve(SOCKET client);
+
+  SOCKET listener_ = INVALID_SOCKET;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::map<std::string, Response> routes_;
+  std::map<std::string, int> hits_;
+  bool answerAll_ = false;
+  Response all_;
+  std::vector<std::thread> workers_;
+  std::thread acceptor_;
+};
+
+}  // namespace e2e
