@@ -134,6 +134,9 @@ class RegistryTool {
   std::optional<Bytes> query(int root, const std::string& valuePath);
   std::optional<Bytes> query64(int root, const std::string& valuePath);
   bool write(int root, const std::string& valuePath, DWORD type, const Bytes& data);
+  // The listing needs to enumerate subkeys, which openKey64's query-only
+  // access does not allow.
+  LONG openKey64ForListing(HKEY root, const std::string& path, UniqueKey& key);
   using Opener = LONG (RegistryTool::*)(HKEY, const std::string&, UniqueKey&);
   std::size_t walkTree(Array<TreeEntry>& result, int root, const std::string& keyPath, int mode,
                        ProgressRoutine progress, Opener open, bool reflectionOff);

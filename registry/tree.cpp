@@ -94,6 +94,10 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
   return elementCount(&result);
 }
 
+LONG RegistryTool::openKey64ForListing(HKEY root, const std::string& path, UniqueKey& key) {
+  return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.put());
+}
+
 std::size_t RegistryTool::listTree(Array<TreeEntry>& result, int root, std::string& keyPath,
                                    int mode, ProgressRoutine progress) {
   result.clear();
@@ -108,7 +112,7 @@ std::size_t RegistryTool::listTree64(Array<TreeEntry>& result, int root, std::st
   if (!redirection.ok()) return 0;
   result.clear();
   cutTrailingBackslash(keyPath);
-  return walkTree(result, root, keyPath, mode, progress, &RegistryTool::openKey64, true);
+  return walkTree(result, root, keyPath, mode, progress, &RegistryTool::openKey64ForListing, true);
 }
 
 }  // namespace registry
