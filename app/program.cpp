@@ -23,6 +23,8 @@ void endOfProgram() {
 }  // namespace
 
 int Program::run() {
+  downloader_ = std::make_unique<platform::Downloader>();
+  updater_ = std::make_unique<update::Updater>(*downloader_);
   registry_ = std::make_unique<registry::RegistryTool>();
   registry_->probe64BitWindows();
   registry_->initialise();
@@ -53,11 +55,18 @@ void Program::onCreated() {
   mainWindow_->setTitle("Kelvora v" + mainWindow_->text(ids::kVersionLabel));
   update::checkForUpdate(mainWindow_->text(ids::kVersionLabel),
                          update::joinUrl(updateBaseUrl(), update::kVersionFile),
-                         update::joinUrl(updateBaseUrl(), update::kExecutableFile), nullptr);
+                         update::joinUrl(updateBaseUrl(), update::kExecutableFile),
+                         [this](const std::string& versionUrl, const std::string& downloadUrl,
+                                const std::string& fileName) {
+                           return updater_->start(versionUrl, downloadUrl, fileName);
+                         });
   switcher_->showState();
 }
 
 void Program::shutdown() noexcept {
+  updater_.reset();
+  if (downloader_) downloader_->shutdown();
+  downloader_.reset();
   switcher_.reset();
   mainWindow_.reset();
   if (registry_) registry_->destroy();

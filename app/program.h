@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "lang/switcher.h"
+#include "platform/download.h"
 #include "platform/form.h"
 #include "registry/registry_tool.h"
+#include "update/updater.h"
 
 namespace app {
 
@@ -27,6 +29,8 @@ class Program {
  private:
   void onCreated();
 
+  std::unique_ptr<platform::Downloader> downloader_;
+  std::unique_ptr<update::Updater> updater_;
   std::unique_ptr<registry::RegistryTool> registry_;
   std::unique_ptr<platform::Form> mainWindow_;
   std::unique_ptr<lang::Switcher> switcher_;

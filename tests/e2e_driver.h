@@ -48,6 +48,10 @@ class RunningApp {
   HWND window_ = nullptr;
 };
 
+// Posts BM_CLICK: for buttons whose handler opens a modal box, which a sent
+// click would wait for.
+void postClick(HWND button);
+
 // The window text of `hwnd`, read across processes.
 std::string windowText(HWND hwnd);
 

@@ -3,13 +3,13 @@
 #include <windows.h>
 
 #include "platform/form.h"
-#include "update/http.h"
+#include "platform/http.h"
 #include "update/version.h"
 
 namespace update {
 
 std::string fetchRemoteVersion(const std::string& versionUrl) {
-  const auto body = httpGet(versionUrl, kMaxVersionFile);
+  const auto body = platform::httpGet(versionUrl, kMaxVersionFile);
   return body ? parseVersionFile(*body) : std::string();
 }
 

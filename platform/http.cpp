@@ -1,6 +1,6 @@
-#include "update/http.h"
+#include "platform/http.h"
 
-namespace update {
+namespace platform {
 namespace {
 
 void setTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
@@ -14,7 +14,19 @@ void setTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
 
 }  // namespace
 
-std::optional<HttpRequest> openGet(const std::string& url, const HttpTimeouts& timeouts) {
+UniqueInternet openSession(const HttpTimeouts& timeouts, const std::string& userAgent,
+                           const std::string& proxy) {
+  UniqueInternet session(::InternetOpenA(userAgent.empty() ? "Kelvora/1.2" : userAgent.c_str(),
+                                         proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG
+                                                       : INTERNET_OPEN_TYPE_PROXY,
+                                         proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
+  if (session) setTimeouts(session.get(), timeouts);
+  return session;
+}
+
+std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
+                                   const HttpTimeouts& timeouts, DWORD* statusOut) {
+  if (statusOut) *statusOut = 0;
   char host[256] = {};
   char path[2048] = {};
   URL_COMPONENTSA parts = {};
@@ -28,12 +40,8 @@ std::optional<HttpRequest> openGet(const std::string& url, const HttpTimeouts& t
   if (!https && parts.nScheme != INTERNET_SCHEME_HTTP) return std::nullopt;
 
   HttpRequest http;
-  http.session.reset(
-      ::InternetOpenA("Kelvora/1.2", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!http.session) return std::nullopt;
-  // Set on every handle: WinINet implementations differ in what they inherit.
-  setTimeouts(http.session.get(), timeouts);
-  http.connection.reset(::InternetConnectA(http.session.get(), host, parts.nPort, nullptr,
+  // Time-outs go on every handle: WinINet implementations differ in what they inherit.
+  http.connection.reset(::InternetConnectA(session, host, parts.nPort, nullptr,
                                            nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (!http.connection) return std::nullopt;
   setTimeouts(http.connection.get(), timeouts);
@@ -52,10 +60,11 @@ std::optional<HttpRequest> openGet(const std::string& url, const HttpTimeouts& t
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!::HttpQueryInfoA(http.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                        &status, &size, nullptr) ||
-      status != 200) {
+                        &status, &size, nullptr)) {
     return std::nullopt;
   }
+  if (statusOut) *statusOut = status;
+  if (status != 200) return std::nullopt;
   char length[32] = {};
   size = sizeof length - 1;
   if (::HttpQueryInfoA(http.request.get(), HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
@@ -64,12 +73,14 @@ std::optional<HttpRequest> openGet(const std::string& url, const HttpTimeouts& t
   return http;
 }
 
-std::optional<platform::Bytes> httpGet(const std::string& url, std::size_t maxBytes,
+std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
                                        const HttpTimeouts& timeouts) {
-  auto http = openGet(url, timeouts);
+  UniqueInternet session = openSession(timeouts);
+  if (!session) return std::nullopt;
+  auto http = openGet(session.get(), url, timeouts);
   if (!http) return std::nullopt;
   if (http->contentLength > static_cast<long long>(maxBytes)) return std::nullopt;
-  platform::Bytes body;
+  Bytes body;
   char buffer[8192];
   for (;;) {
     DWORD got = 0;
@@ -87,4 +98,4 @@ std::optional<platform::Bytes> httpGet(const std::string& url, std::size_t maxBy
   return body;
 }
 
-}  // namespace update
+}  // namespace platform

@@ -1,0 +1,285 @@
+#include "platform/download.h"
+
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "platform/handles.h"
+#include "platform/http.h"
+
+namespace platform {
+namespace {
+
+constexpr char kEventClass[] = "KelvoraDownloadEvents";
+constexpr UINT kEventMessage = WM_APP + 40;
+constexpr UINT kDoneMessage = WM_APP + 41;
+
+std::string lower(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return text;
+}
+
+bool allowedType(const std::string& destination, const std::string& types) {
+  if (types.empty()) return true;
+  const std::string name = lower(destination);
+  std::size_t begin = 0;
+  while (begin <= types.size()) {
+    const std::size_t end = std::min(types.find('|', begin), types.size());
+    const std::string ending = lower(types.substr(begin, end - begin));
+    if (!ending.empty() && name.size() >= ending.size() &&
+        name.compare(name.size() - ending.size(), ending.size(), ending) == 0) {
+      return true;
+    }
+    begin = end + 1;
+  }
+  return false;
+}
+
+DWORD positive(std::int32_t value, DWORD fallback) {
+  return value > 0 ? static_cast<DWORD>(value) : fallback;
+}
+
+bool writeAll(HANDLE file, const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+struct AlgorithmTraits {
+  using pointer = BCRYPT_ALG_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct HashTraits {
+  using pointer = BCRYPT_HASH_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::BCryptDestroyHash(h); }
+};
+
+}  // namespace
+
+Downloader::Downloader() {
+  HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &Downloader::eventWindowProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kEventClass;
+  ::RegisterClassExA(&wc);  // fails harmlessly when already registered
+  events_ = ::CreateWindowExA(0, kEventClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                              nullptr);
+  if (events_) ::SetWindowLongPtrA(events_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Downloader::~Downloader() {
+  shutdown();
+  if (events_) {
+    ::SetWindowLongPtrA(events_, GWLP_USERDATA, 0);
+    ::DestroyWindow(events_);
+  }
+}
+
+LRESULT CALLBACK Downloader::eventWindowProc(HWND hwnd, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+  auto* self = reinterpret_cast<Downloader*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (self && message == kEventMessage) {
+    if (self->handler_) {
+      self->handler_(static_cast<int>(wParam), 0, static_cast<int>(lParam), 0, 0);
+    }
+    return 0;
+  }
+  if (self && message == kDoneMessage) {
+    if (!self->running_) self->join();
+    return 0;
+  }
+  return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void Downloader::post(int type, int value) {
+  if (events_) ::PostMessageA(events_, kEventMessage, static_cast<WPARAM>(type), value);
+}
+
+void Downloader::join() {
+  if (worker_.joinable()) worker_.join();
+}
+
+bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
+                       DownloadVerifier verify) {
+  if (running_) return false;
+  join();
+  handler_ = task.onEvent;
+  source_ = task.source;
+  destination_ = task.destination;
+  received_ = 0;
+  stopping_ = false;
+  aborted_ = false;
+  running_ = true;
+  try {
+    worker_ = std::thread(&Downloader::run, this, task, tempPath, std::move(verify));
+  } catch (...) {
+    running_ = false;
+    return false;
+  }
+  return true;
+}
+
+void Downloader::run(DownloadTask task, std::string tempPath, DownloadVerifier verify) {
+  bool ok = transfer(task, tempPath);
+  if (ok && verify) ok = verify(tempPath);
+  if (ok && !task.overwrite && ::GetFileAttributesA(task.destination.c_str()) !=
+                                   INVALID_FILE_ATTRIBUTES) {
+    ok = false;
+  }
+  if (ok) {
+    ok = ::MoveFileExA(tempPath.c_str(), task.destination.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
+                           MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!ok) ::DeleteFileA(tempPath.c_str());
+  if (ok && !stopping_) post(kComplete, 0);
+  running_ = false;
+  if (events_) ::PostMessageA(events_, kDoneMessage, 0, 0);
+}
+
+bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath) {
+  if (!allowedType(task.destination, task.fileTypes)) return false;
+  const HttpTimeouts timeouts = {positive(task.connectTimeoutMs, 20000),
+                                 positive(task.sendTimeoutMs, 20000),
+                                 positive(task.receiveTimeoutMs, 20000)};
+  UniqueInternet session = openSession(timeouts, task.userAgent, task.proxy);
+  if (!session) return false;
+  {
+    std::lock_guard lock(abortMutex_);
+    if (aborted_) return false;
+    abortHandle_ = session.get();
+  }
+  std::optional<HttpRequest> http;
+  bool ok = false;
+  [&] {
+    const int attempts = std::max(1, task.retries);
+    for (int attempt = 0; attempt < attempts && !stopping_; ++attempt) {
+      DWORD status = 0;
+      http = openGet(session.get(), task.source, timeouts, &status);
+      if (http || status != 0) break;  // an answer other than 200 is final
+      for (DWORD waited = 0; waited < positive(task.retryDelayMs, 0) && !stopping_; waited += 50) {
+        ::Sleep(50);
+      }
+    }
+    if (!http || stopping_ || http->contentLength > INT32_MAX) return;
+    if (http->contentLength >= 0) post(kTotalSize, static_cast<int>(http->contentLength));
+
+    UniqueFile file(::CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    const std::size_t readSize = std::clamp<std::size_t>(
+        std::max<std::int32_t>(task.readSize, task.minimumReadSize), 1, 1 << 20);
+    const std::size_t flushAt = std::clamp<std::size_t>(positive(task.writeBufferSize, 0),
+                                                        readSize, 16 << 20);
+    std::vector<char> buffer(readSize);
+    std::string pending;
+    pending.reserve(flushAt + readSize);
+    long long total = 0;
+    const ULONGLONG begin = ::GetTickCount64();
+    for (;;) {
+      DWORD got = 0;
+      if (!::InternetReadFile(http->request.get(), buffer.data(), static_cast<DWORD>(readSize),
+                              &got) ||
+          stopping_) {
+        return;
+      }
+      if (got == 0) break;
+      pending.append(buffer.data(), got);
+      total += got;
+      if (total > INT32_MAX) return;
+      received_ = static_cast<int>(total);
+      if (pending.size() >= flushAt) {
+        if (!writeAll(file.get(), pending.data(), pending.size())) return;
+        pending.clear();
+      }
+      if (task.speedLimit > 0) {
+        const ULONGLONG due = begin + static_cast<ULONGLONG>(total * 1000 / task.speedLimit);
+        while (::GetTickCount64() < due && !stopping_) ::Sleep(10);
+      }
+    }
+    if (!writeAll(file.get(), pending.data(), pending.size())) return;
+    // A connection that ended early is not the file the server announced.
+    if (http->contentLength >= 0 && total != http->contentLength) return;
+    ok = ::FlushFileBuffers(file.get()) != 0;
+  }();
+
+  std::lock_guard lock(abortMutex_);
+  abortHandle_ = nullptr;
+  if (aborted_) {
+    // stop() closed the session, and with it every handle below it.
+    if (http) {
+      http->request.release();
+      http->connection.release();
+    }
+    session.release();
+    return false;
+  }
+  return ok;
+}
+
+bool Downloader::stop(Bytes& resume, int mode) {
+  if (!running_ || mode != 2) return false;
+  stopping_ = true;
+  {
+    std::lock_guard lock(abortMutex_);
+    aborted_ = true;
+    if (abortHandle_) ::InternetCloseHandle(abortHandle_);
+    abortHandle_ = nullptr;
+  }
+  for (int i = 0; i < 100 && running_; ++i) ::Sleep(10);
+  if (!running_) join();
+  resume = source_ + "\r\n" + destination_ + "\r\n" + std::to_string(received_.load());
+  return true;
+}
+
+void Downloader::shutdown() {
+  if (running_) {
+    Bytes ignored;
+    stop(ignored, 2);
+  }
+  join();
+}
+
+std::string sha256OfFile(const std::string& path) {
+  UniqueHandle<AlgorithmTraits> algorithm;
+  if (::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
+    return {};
+  }
+  UniqueHandle<HashTraits> hash;
+  if (::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) != 0) return {};
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  std::vector<unsigned char> buffer(1 << 16);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      return {};
+    }
+    if (got == 0) break;
+    if (::BCryptHashData(hash.get(), buffer.data(), got, 0) != 0) return {};
+  }
+  unsigned char digest[32];
+  if (::BCryptFinishHash(hash.get(), digest, sizeof digest, 0) != 0) return {};
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : digest) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 0x0F];
+  }
+  return hex;
+}
+
+}  // namespace platform

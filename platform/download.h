@@ -1,0 +1,106 @@
+// The download engine: one background transfer at a time over WinINet, on a
+// worker thread of its own. The worker never touches a window: it posts its
+// events to a message-only window of the thread that made the Downloader,
+// and the task's event handler runs there.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/text.h"
+
+namespace platform {
+
+// Called on the UI thread: (event type, unused, value, unused, unused);
+// type 3 carries the total size in bytes, type 4 says the file is complete.
+using DownloadEventHandler = int (*)(int type, int, int value, int, int);
+
+enum DownloadEvent : int { kTotalSize = 3, kComplete = 4 };
+
+// The task record, its twenty members in their fixed order.
+struct DownloadTask {
+  std::int32_t readSize = 1;            // 1: bytes asked of each read
+  std::string source;                   // 2: http or https URL
+  std::string destination;              // 3: where the finished file goes
+  std::string ftpUser = "anonymous";    // 4: FTP user (HTTP ignores it)
+  std::string ftpPassword = "kelvora@kelvora.example";  // 5: FTP password
+  std::int32_t retries = 1;             // 6: connection attempts before giving up
+  std::int32_t startOffset = 0;         // 7: reserved for resuming; the whole file is fetched
+  std::int32_t connectTimeoutMs = 20000;  // 8
+  std::int32_t sendTimeoutMs = 20000;     // 9
+  std::int32_t receiveTimeoutMs = 20000;  // 10: silence that fails a transfer
+  std::int32_t retryDelayMs = 1000;       // 11: wait between connection attempts
+  std::int32_t writeBufferSize = 20480;   // 12: bytes gathered before each file write
+  std::int32_t minimumReadSize = 1024;    // 13: floor of member 1
+  std::int32_t speedLimit = 0;            // 14: bytes per second, 0 = no limit
+  DownloadEventHandler onEvent = nullptr; // 15
+  std::string reserved16;                 // 16: reserved
+  std::int32_t overwrite = 1;             // 17: 1 = replace an existing destination
+  std::string fileTypes = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";  // 18: allowed destination endings
+  std::string proxy;                      // 19: empty = the system's settings
+  std::string userAgent;                  // 20: empty = the program's own
+};
+
+// Checks a finished file before it may replace the destination; runs on the
+// worker thread, must not touch windows.
+using DownloadVerifier = std::function<bool(const std::string& path)>;
+
+class Downloader {
+ public:
+  // Create on the UI thread: events are delivered to it.
+  Downloader();
+  ~Downloader();
+  Downloader(const Downloader&) = delete;
+  Downloader& operator=(const Downloader&) = delete;
+
+  // Starts `task` in the background; the body goes to `tempPath` and is moved
+  // to the destination only when whole, answered 200 and accepted by
+  // `verify`. A failed transfer removes the temporary file and sends no
+  // completion event. False when a transfer is already running.
+  bool start(const DownloadTask& task, const std::string& tempPath, DownloadVerifier verify = {});
+
+  // Bytes received so far; 0 or less when no transfer runs. Any thread.
+  int received() const { return running_ ? received_.load() : 0; }
+  bool running() const { return running_; }
+
+  // Ends a running transfer within about a second, even inside a blocked
+  // read, and fills `resume` with what resuming needs: source, destination
+  // and bytes so far, one per line. Mode 2 is the only mode. False when
+  // nothing runs.
+  bool stop(Bytes& resume, int mode);
+
+  // Stops any transfer and joins the worker.
+  void shutdown();
+
+ private:
+  static LRESULT CALLBACK eventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void run(DownloadTask task, std::string tempPath, DownloadVerifier verify);
+  bool transfer(const DownloadTask& task, const std::string& tempPath);
+  void post(int type, int value);
+  void join();
+
+  HWND events_ = nullptr;
+  std::thread worker_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> received_{0};
+  std::mutex abortMutex_;
+  HINTERNET abortHandle_ = nullptr;  // the worker's session, closed by stop()
+  bool aborted_ = false;
+  DownloadEventHandler handler_ = nullptr;
+  std::string source_;
+  std::string destination_;
+};
+
+// The SHA-256 of a file's contents as 64 lowercase hex digits (CNG); empty
+// when the file cannot be read.
+std::string sha256OfFile(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+#include "update/progress.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RoundTo, HalvesAwayFromZero) {
+  struct Case {
+    double x;
+    int decimals;
+    double expected;
+  };
+  const Case cases[] = {
+      {0, 2, 0},         {0.5, 0, 1},      {1.5, 0, 2},      {2.5, 0, 3},
+      {-0.5, 0, -1},     {-2.5, 0, -3},    {0.4999, 0, 0},   {1.005, 2, 1.01},
+      {0.285, 2, 0.29},  {-0.285, 2, -0.29}, {1.234, 2, 1.23}, {49.999, 0, 50},
+      {3.0, 2, 3.0},     {1.5, 2, 1.5},
+  };
+  for (const Case& c : cases) {
+    EXPECT_DOUBLE_EQ(update::roundTo(c.x, c.decimals), c.expected) << c.x << " to " << c.decimals;
+  }
+}
+
+TEST(ProgressText, ReadsAsTheWindowShowsIt) {
+  EXPECT_EQ(update::formatNumber(1.5), "1.5");
+  EXPECT_EQ(update::formatNumber(3.0), "3");
+  EXPECT_EQ(update::formatNumber(0), "0");
+  EXPECT_EQ(update::percentOf(1572864, 3145728), 50);
+  EXPECT_EQ(update::progressText(1572864, 3145728, 50), "正在下载:1.5MB/3MB  进度:50%");
+  // Before the total is known: 0 and no division by zero.
+  EXPECT_EQ(update::percentOf(12345, 0), 0);
+  EXPECT_EQ(update::progressText(0, 0, 0), "正在下载:0MB/0MB  进度:0%");
+  EXPECT_EQ(update::percentOf(3145728, 3145728), 100);
+  EXPECT_EQ(update::percentOf(1, 3), 33);
+  EXPECT_EQ(update::progressText(1048576 / 3, 64 * 1048576LL, 1), "正在下载:0.33MB/64MB  进度:1%");
+}
+
+TEST(CleanupScript, ExactBytes) {
+  EXPECT_EQ(update::cleanupScript("C:\\Tools\\Kelvora", "Kelvora.exe"),
+            "  Dim fso\r\n"
+            "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
+            "  Wscript.Sleep(1000)\r\n"
+            "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\Kelvora.exe\")\r\n"
+            "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\tem.vbs\")");
+}
+
+TEST(Sha256Line, FoundOnlyAsAWholeLine) {
+  const std::string hex(64, 'a');
+  const std::string upper(64, 'F');
+  EXPECT_EQ(update::parseSha256Line("[1.3]\r\nsha256=" + hex + "\r\n"), hex);
+  EXPECT_EQ(update::parseSha256Line("[1.3]\nsha256=" + upper), std::string(64, 'f'));
+  EXPECT_EQ(update::parseSha256Line("[1.3]"), std::nullopt);
+  EXPECT_EQ(update::parseSha256Line("xsha256=" + hex), std::nullopt);
+  EXPECT_EQ(update::parseSha256Line("sha256=" + hex.substr(1) + "g\n"), std::nullopt);
+  EXPECT_EQ(update::parseSha256Line("sha256=" + hex + "0\n"), std::nullopt);  // 65 digits
+  EXPECT_EQ(update::parseSha256Line("sha256=abc\nsha256=" + hex), hex);
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+// Progress figures and texts of the update window, and the clean-up script.
+// No Windows API here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace update {
+
+// Rounds to `decimals` places, halves away from zero (after adding 1e-12 to
+// the magnitude, so that 0.285 stored as 0.28499... still rounds up).
+double roundTo(double x, int decimals);
+
+// printf "%.13g": 1.5 gives "1.5", 3.0 gives "3".
+std::string formatNumber(double x);
+
+// received / total * 100 rounded to a whole number; 0 while the total is unknown.
+int percentOf(long long received, long long total);
+
+// "正在下载:" + received MB + "MB/" + total MB + "MB  进度:" + position + "%".
+std::string progressText(long long received, long long total, int position);
+
+// The script that removes the old executable and itself once the program has
+// ended: `runDirectory` has no trailing separator; `exeName` is a file name.
+std::string cleanupScript(std::string_view runDirectory, std::string_view exeName);
+
+// The SHA-256 the version file may carry on a line "sha256=" + 64 hex digits,
+// lowercased; nullopt when there is no such line.
+std::optional<std::string> parseSha256Line(std::string_view body);
+
+}  // namespace update

@@ -1,0 +1,20 @@
+// The update window's form data and the IDs the tests use. The form itself
+// needs Windows; the IDs do not.
+#pragma once
+
+namespace update::ids {
+
+inline constexpr char kTitle[] = "Kelvora 更新";
+inline constexpr char kProgressBar[] = "进度条1";
+inline constexpr char kStatusLabel[] = "标签2";
+inline constexpr char kTimer[] = "时钟1";
+inline constexpr char kCancelButton[] = "按钮1";
+
+enum : int {
+  kProgressBarId = 2001,
+  kStatusLabelId = 2002,
+  kTimerId = 2003,
+  kCancelButtonId = 2004,
+};
+
+}  // namespace update::ids
