@@ -70,10 +70,11 @@ class Downloader {
   int received() const { return running_ ? received_.load() : 0; }
   bool running() const { return running_; }
 
-  // Ends a running transfer within about a second, even inside a blocked
-  // read, and fills `resume` with what resuming needs: source, destination
-  // and bytes so far, one per line. Mode 2 is the only mode. False when
-  // nothing runs.
+  // Ends a running transfer and returns within about a second, even when the
+  // worker is inside a blocked read: closing its session aborts that read on
+  // Windows (Wine lets it run to the receive time-out). No completion event
+  // follows. Fills `resume` with what resuming needs: source, destination and
+  // bytes so far, one per line. Mode 2 is the only mode. False when nothing runs.
   bool stop(Bytes& resume, int mode);
 
   // Stops any transfer and joins the worker.

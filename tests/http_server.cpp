@@ -158,6 +158,9 @@ void HttpServer::serve(SOCKET client) {
     sent += n;
     if (response.pieceDelayMs) ::Sleep(response.pieceDelayMs);
   }
+  if (ok && response.stallAtDrop) {
+    while (!stop_) ::Sleep(50);
+  }
   if (ok && response.chunked && response.dropAfter < 0) sendAll(client, "0\r\n\r\n", 5);
   ::shutdown(client, SD_SEND);
   ::Sleep(20);

@@ -23,6 +23,7 @@ struct Response {
   bool chunked = false;           // Transfer-Encoding: chunked
   long long announce = -1;        // Content-Length to announce (-1: the body's size)
   long long dropAfter = -1;       // close after this many body bytes (-1: send all)
+  bool stallAtDrop = false;       // at dropAfter, go silent instead of closing
   std::size_t pieceSize = 65536;  // bytes per send
   unsigned pieceDelayMs = 0;      // pause after each piece (throttling)
 };

@@ -1,0 +1,142 @@
+// The download engine on its own, with its events pumped on this thread.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "http_server.h"
+#include "platform/download.h"
+#include "platform/files.h"
+#include "platform/pause.h"
+
+namespace {
+
+using e2e::HttpServer;
+using e2e::Response;
+
+constexpr unsigned short kPort = KELVORA_TEST_PORT;
+
+std::vector<std::pair<int, int>> g_events;
+int recordEvent(int type, int, int value, int, int) {
+  g_events.emplace_back(type, value);
+  return 0;
+}
+
+bool underWine() {
+  return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::string tempFolder() {
+  char buffer[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, buffer);
+  return buffer;
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_events.clear();
+    const std::string stem = tempFolder() + "kelvora-dl-" + std::to_string(::GetCurrentProcessId());
+    temp_ = stem + ".part";
+    destination_ = stem + ".exe";
+    task_.source = "http://127.0.0.1:" + std::to_string(kPort) + "/file.exe";
+    task_.destination = destination_;
+    task_.readSize = 4096;
+    task_.receiveTimeoutMs = 8000;
+    task_.onEvent = &recordEvent;
+  }
+  void TearDown() override {
+    ::DeleteFileA(temp_.c_str());
+    ::DeleteFileA(destination_.c_str());
+  }
+  bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (::GetTickCount64() < end) {
+      platform::processPendingMessages();
+      if (done()) return true;
+      ::Sleep(10);
+    }
+    return done();
+  }
+
+  std::string temp_;
+  std::string destination_;
+  platform::DownloadTask task_;
+};
+
+TEST_F(DownloadTest, CompletesWithBothEventsOnThisThread) {
+  HttpServer server(kPort);
+  Response r;
+  r.body = "MZ" + std::string(300000, 'k');
+  server.route("/file.exe", r);
+  platform::Downloader engine;
+  ASSERT_TRUE(engine.start(task_, temp_));
+  ASSERT_TRUE(pumpUntil([] { return !g_events.empty() && g_events.back().first == 4; }, 20000));
+  ASSERT_EQ(g_events.size(), 2u);
+  EXPECT_EQ(g_events[0], std::make_pair(3, 300002));
+  EXPECT_EQ(platform::readFile(destination_), r.body);
+  EXPECT_FALSE(platform::fileExists(temp_));
+  EXPECT_LE(engine.received(), 0) << "nothing runs any more";
+}
+
+TEST_F(DownloadTest, StopEndsABlockedReadWithinASecond) {
+  HttpServer server(kPort);
+  Response r;
+  r.body = "MZ" + std::string(1 << 20, 's');
+  r.dropAfter = 100000;
+  r.stallAtDrop = true;
+  server.route("/file.exe", r);
+  platform::Downloader engine;
+  ASSERT_TRUE(engine.start(task_, temp_));
+  // Reads fill whole 4096-byte buffers, so the last one before the stall waits.
+  ASSERT_TRUE(pumpUntil([&] { return engine.received() >= 90000; }, 10000));
+  ::Sleep(300);  // the worker is now inside a read that waits for data
+  platform::Bytes resume;
+  const ULONGLONG begin = ::GetTickCount64();
+  ASSERT_TRUE(engine.stop(resume, 2));
+  const ULONGLONG elapsed = ::GetTickCount64() - begin;
+  EXPECT_LT(elapsed, 1200u) << "stop returns within about a second";
+  // Windows aborts a read blocked in WinINet when its handle is closed. Wine
+  // does not: there the read ends at the receive time-out (8 s here), and
+  // shutdown() joins the worker then.
+  const DWORD bound = underWine() ? task_.receiveTimeoutMs + 1000 : 1200;
+  EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, bound));
+  engine.shutdown();
+  const std::string head = task_.source + "\r\n" + destination_ + "\r\n";
+  ASSERT_EQ(resume.rfind(head, 0), 0u);
+  EXPECT_GE(std::stoi(resume.substr(head.size())), 90000);
+  pumpUntil([] { return false; }, 200);
+  EXPECT_TRUE(g_events.empty() || g_events.back().first != 4);
+  EXPECT_FALSE(platform::fileExists(destination_));
+  platform::Bytes again;
+  EXPECT_FALSE(engine.stop(again, 2)) << "nothing left to stop";
+}
+
+TEST_F(DownloadTest, SilenceLongerThanTheReceiveTimeoutFails) {
+  HttpServer server(kPort);
+  Response r;
+  r.body = "MZ" + std::string(200000, 's');
+  r.dropAfter = 50000;
+  r.stallAtDrop = true;
+  server.route("/file.exe", r);
+  task_.receiveTimeoutMs = 1000;
+  platform::Downloader engine;
+  ASSERT_TRUE(engine.start(task_, temp_));
+  EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 15000));
+  EXPECT_FALSE(platform::fileExists(destination_));
+  EXPECT_FALSE(platform::fileExists(temp_));
+}
+
+TEST_F(DownloadTest, RefusesDestinationsOfOtherTypes) {
+  HttpServer server(kPort);
+  Response r;
+  r.body = "MZ";
+  server.route("/file.exe", r);
+  task_.destination = destination_ + ".bat";
+  platform::Downloader engine;
+  ASSERT_TRUE(engine.start(task_, temp_));
+  EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 5000));
+  EXPECT_FALSE(platform::fileExists(task_.destination));
+  EXPECT_EQ(server.hits("/file.exe"), 0);
+}
+
+}  // namespace
