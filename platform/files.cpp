@@ -77,12 +77,19 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
       return false;
     }
   }
-  if (!::MoveFileExA(copy.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ::DeleteFileA(copy.c_str());
-    return false;
+  // Another program reading the file (a virus scanner, After Effects) blocks
+  // the replace while it holds the file open: try again for a moment.
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExA(copy.c_str(), path.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (attempt >= 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) break;
+    ::Sleep(25);
   }
-  return true;
+  ::DeleteFileA(copy.c_str());
+  return false;
 }
 
 }  // namespace platform

@@ -22,7 +22,8 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
 
 // Replaces the contents of an existing file in one step: the new bytes go to
 // `path` + kReplaceSuffix, are flushed, and the copy is moved over the
-// original. On any failure the original is untouched and the copy removed.
+// original, retried for up to a second while another program holds the
+// original open. On any failure the original is untouched and the copy removed.
 // A read-only original is left alone (Wine would replace it regardless).
 inline constexpr std::string_view kReplaceSuffix = ".kelvora-new";
 bool replaceFile(const std::string& path, std::string_view bytes);

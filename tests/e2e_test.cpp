@@ -9,17 +9,14 @@
 #include "app/control_ids.h"
 #include "e2e_driver.h"
 #include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/shell.h"
-#include "registry_fixture.h"
+#include "switch_fixture.h"
 
 namespace {
 
 using e2e::RunningApp;
-using testing_support::ScratchKey;
+using e2e::SwitchTest;
 namespace ids = app::ids;
 
-constexpr char kAeKey[] = "SOFTWARE\\Adobe\\After Effects\\16.0";
 constexpr char kChinese[] = "中文";
 constexpr char kEnglish[] = "英文";
 
@@ -32,83 +29,6 @@ const std::string kEnglishXml =
     "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言设置 -->\r\n"
     "<Data key=\"installedLanguages\">en_US</Data>\r\n"
     "<Data key=\"other\">Zh_CN ZH_CN zh_cn</Data>\r\n<Data>中文en_US,en_US</Data>\r\n";
-
-void removeTree(const std::string& dir) {
-  WIN32_FIND_DATAA data;
-  platform::UniqueFind find(::FindFirstFileA((dir + "*").c_str(), &data));
-  if (find) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = dir + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        removeTree(path + "\\");
-      } else {
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(path.c_str());
-      }
-    } while (::FindNextFileA(find.get(), &data));
-  }
-  find.reset();
-  ::RemoveDirectoryA(dir.c_str());
-}
-
-class SwitchTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    static int counter = 0;
-    root_ = std::string(temp) + "kelvora-e2e-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(++counter) + "\\";
-    for (const char* sub : {"", "AE\\", "AE\\AMT\\", "work\\", "decoy\\", "decoy\\AMT\\"}) {
-      ::CreateDirectoryA((root_ + sub).c_str(), nullptr);
-    }
-    marker_ = platform::documentsFolder() + "ae_force_english.txt";
-    ::DeleteFileA(marker_.c_str());
-    key64_ = std::make_unique<ScratchKey>(HKEY_LOCAL_MACHINE, kAeKey, KEY_WOW64_64KEY);
-    key32_ = std::make_unique<ScratchKey>(HKEY_LOCAL_MACHINE, kAeKey, KEY_WOW64_32KEY);
-  }
-  void TearDown() override {
-    key64_.reset();
-    key32_.reset();
-    ::DeleteFileA(marker_.c_str());
-    removeTree(root_);
-  }
-
-  std::string installDir() const { return root_ + "AE\\"; }
-  std::string xmlPath() const { return installDir() + "AMT\\application.xml"; }
-  void setInstallPath(ScratchKey& key, const std::string& dir) {
-    key.set("", "InstallPath", REG_SZ, dir + std::string(1, '\0'));
-  }
-  void useInstall(const std::string& xml) {
-    setInstallPath(*key64_, installDir());
-    ASSERT_TRUE(platform::writeFile(xmlPath(), {xml}));
-  }
-  void setMarker(bool present) {
-    if (present) {
-      ASSERT_TRUE(platform::writeFile(marker_, {}));
-    } else {
-      ::DeleteFileA(marker_.c_str());
-    }
-  }
-  bool markerPresent() const { return platform::fileExists(marker_); }
-  std::string xml() const { return platform::readFile(xmlPath()); }
-
-  void start(RunningApp& app) {
-    ASSERT_TRUE(app.start(root_ + "work")) << "the main window did not come up";
-  }
-  static void closeCleanly(RunningApp& app) {
-    DWORD code = 1234;
-    ASSERT_TRUE(app.close(code));
-    EXPECT_EQ(code, 0u);
-  }
-
-  std::string root_;
-  std::string marker_;
-  std::unique_ptr<ScratchKey> key64_;
-  std::unique_ptr<ScratchKey> key32_;
-};
 
 TEST_F(SwitchTest, ChineseFileWinsOverTheMarkerAndSwitchesToEnglish) {
   for (bool markerAtStart : {false, true}) {

@@ -1,0 +1,283 @@
+// Measurements under Wine, one per command; prints "name value" lines that
+// bench/run collects. Every figure is the median of repeated runs.
+//   startup KELVORA FLOOR N     start-up to labels filled, server refusing
+//   hung KELVORA N              start-up with a server that never answers
+//   download URL N              engine against a plain WinINet loop; UI ticks
+//   switch FOLDER N             one click's work against one file copy
+//   footprint KELVORA BIGEXE    peak working set during a download
+#include <windows.h>
+#include <psapi.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/control_ids.h"
+#include "lang/tokens.h"
+#include "platform/download.h"
+#include "platform/files.h"
+#include "platform/pause.h"
+#include "../tests/e2e_driver.h"
+#include "../tests/http_server.h"
+
+namespace {
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double nowMs() {
+  LARGE_INTEGER f, t;
+  ::QueryPerformanceFrequency(&f);
+  ::QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+void report(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
+
+std::string winPath(std::string path) {
+  if (!path.empty() && path[0] == '/') {
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    path = "Z:" + path;
+  }
+  return path;
+}
+
+std::string tempFolder() {
+  char buffer[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, buffer);
+  return buffer;
+}
+
+// Milliseconds from process start until `filled` says the window is ready.
+double timeStart(const std::string& exe, const std::string& title, bool prefix, int labelId) {
+  e2e::RunningApp app;
+  const double begin = nowMs();
+  if (!app.launch(tempFolder(), exe)) return -1;
+  HWND window = nullptr;
+  while (!window) {
+    window = app.findWindow(title, !prefix);
+    if (!window && ::WaitForSingleObject(app.process(), 1) == WAIT_OBJECT_0) return -1;
+  }
+  while (e2e::windowText(::GetDlgItem(window, labelId)).empty()) ::Sleep(1);
+  const double elapsed = nowMs() - begin;
+  ::PostMessageA(window, WM_CLOSE, 0, 0);
+  ::WaitForSingleObject(app.process(), 15000);
+  return elapsed;
+}
+
+int startup(const std::string& kelvora, const std::string& floor, int runs) {
+  std::vector<double> k, f;
+  timeStart(floor, "Floor", false, 1);  // warm the wineserver and the caches
+  for (int i = 0; i < runs; ++i) {
+    f.push_back(timeStart(floor, "Floor", false, 1));
+    k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
+  }
+  report("startup_floor_ms", median(f));
+  report("startup_kelvora_ms", median(k));
+  return 0;
+}
+
+int hung(const std::string& kelvora, int runs) {
+  e2e::HttpServer server(47613);
+  e2e::Response hang;
+  hang.hang = true;
+  server.answerAll(hang);
+  std::vector<double> k;
+  for (int i = 0; i < runs; ++i) {
+    k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
+  }
+  report("hung_startup_ms", median(k));
+  return 0;
+}
+
+double plainLoop(const std::string& url) {
+  const double begin = nowMs();
+  HINTERNET session = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  HINTERNET request = ::InternetOpenUrlA(session, url.c_str(), nullptr, 0,
+                                         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  std::vector<char> buffer(4096);
+  long long total = 0;
+  DWORD got = 0;
+  HANDLE file = ::CreateFileA((tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE, 0,
+                              nullptr, CREATE_ALWAYS, 0, nullptr);
+  while (request && ::InternetReadFile(request, buffer.data(), 4096, &got) && got > 0) {
+    DWORD written = 0;
+    ::WriteFile(file, buffer.data(), got, &written, nullptr);
+    total += got;
+  }
+  ::CloseHandle(file);
+  if (request) ::InternetCloseHandle(request);
+  ::InternetCloseHandle(session);
+  ::DeleteFileA((tempFolder() + "bench-plain.bin").c_str());
+  const double seconds = (nowMs() - begin) / 1000;
+  return total / 1048576.0 / seconds;
+}
+
+int g_done = 0;
+int onEvent(int type, int, int, int, int) {
+  if (type == platform::kComplete) g_done = 1;
+  return 0;
+}
+
+std::vector<double> g_ticks;
+LRESULT CALLBACK tickProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) g_ticks.push_back(nowMs());
+  return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+int download(const std::string& url, int runs) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = tickProc;
+  wc.lpszClassName = "KelvoraBenchTicks";
+  ::RegisterClassA(&wc);
+  HWND window = ::CreateWindowA("KelvoraBenchTicks", "ticks", 0, 0, 0, 10, 10, HWND_MESSAGE,
+                                nullptr, nullptr, nullptr);
+  std::vector<double> engineRates, plainRates, tickErrors, answers;
+  plainLoop(url);  // warm-up
+  for (int i = 0; i < runs; ++i) {
+    plainRates.push_back(plainLoop(url));
+
+    platform::Downloader engine;
+    platform::DownloadTask task;
+    task.readSize = 4096;
+    task.source = url;
+    task.destination = tempFolder() + "bench-engine.exe";
+    task.onEvent = &onEvent;
+    g_done = 0;
+    g_ticks.clear();
+    std::atomic<bool> stop{false};
+    std::atomic<double> worstAnswer{0};
+    std::thread prober([&] {  // a message sent to the window, answered by the UI thread
+      while (!stop) {
+        const double t = nowMs();
+        DWORD_PTR r = 0;
+        ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+        worstAnswer = std::max(worstAnswer.load(), nowMs() - t);
+        ::Sleep(20);
+      }
+    });
+    ::SetTimer(window, 1, 500, nullptr);
+    const double begin = nowMs();
+    engine.start(task, tempFolder() + "bench-engine.part");
+    while (!g_done && engine.running()) {
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      platform::processPendingMessages();
+    }
+    platform::processPendingMessages();
+    const double seconds = (nowMs() - begin) / 1000;
+    ::KillTimer(window, 1);
+    stop = true;
+    prober.join();
+    const auto size = platform::readFile(task.destination).size();
+    engineRates.push_back(size / 1048576.0 / seconds);
+    for (std::size_t t = 1; t < g_ticks.size(); ++t) {
+      tickErrors.push_back(std::abs(g_ticks[t] - g_ticks[t - 1] - 500));
+    }
+    answers.push_back(worstAnswer);
+    ::DeleteFileA(task.destination.c_str());
+  }
+  report("download_engine_mib_s", median(engineRates));
+  report("download_plain_mib_s", median(plainRates));
+  report("ui_tick_error_max_ms",
+         tickErrors.empty() ? -1 : *std::max_element(tickErrors.begin(), tickErrors.end()));
+  report("ui_answer_max_ms", *std::max_element(answers.begin(), answers.end()));
+  return 0;
+}
+
+// One click's work without its pause: read, replace, write beside and move
+// over, read again for the label.
+void clickWork(const std::string& path) {
+  const platform::Bytes contents = platform::readFile(path);
+  const bool chinese = lang::containsToken(contents, lang::kChineseToken);
+  const std::string changed =
+      chinese ? lang::replaceToken(contents, lang::kChineseToken, lang::kEnglishToken)
+              : lang::replaceToken(contents, lang::kEnglishToken, lang::kChineseToken);
+  platform::replaceFile(path, changed);
+  (void)lang::containsToken(platform::readFile(path), lang::kChineseToken);
+}
+
+int switchBench(const std::string& folder, int runs) {
+  for (const auto& [name, size] : {std::pair{"64k", 64 << 10}, std::pair{"8m", 8 << 20}}) {
+    const std::string path = folder + "\\application-" + name + ".xml";
+    std::string xml = "<?xml version=\"1.0\"?>\r\n";
+    while (xml.size() < static_cast<std::size_t>(size)) {
+      xml += "<Data key=\"installedLanguages\">zh_CN</Data><!-- 中文 padding text -->\r\n";
+    }
+    platform::writeFile(path, {xml});
+    std::vector<double> work, copy;
+    clickWork(path);
+    for (int i = 0; i < runs; ++i) {
+      double t = nowMs();
+      clickWork(path);
+      work.push_back(nowMs() - t);
+      t = nowMs();
+      ::CopyFileA(path.c_str(), (path + ".copy").c_str(), FALSE);
+      copy.push_back(nowMs() - t);
+    }
+    ::DeleteFileA(path.c_str());
+    ::DeleteFileA((path + ".copy").c_str());
+    report((std::string("switch_") + name + "_ms").c_str(), median(work));
+    report((std::string("copy_") + name + "_ms").c_str(), median(copy));
+  }
+  return 0;
+}
+
+int footprint(const std::string& kelvora, const std::string& bigExe) {
+  const std::string dir = tempFolder() + "kelvora-bench-footprint";
+  ::CreateDirectoryA(dir.c_str(), nullptr);
+  const std::string exe = dir + "\\Kelvora.exe";
+  ::CopyFileA(kelvora.c_str(), exe.c_str(), FALSE);
+  e2e::HttpServer server(47613);
+  e2e::Response version;
+  version.body = "[9.9]";
+  server.route("/kelvora/version.txt", version);
+  e2e::Response big;
+  big.body = platform::readFile(bigExe);
+  server.route("/kelvora/Kelvora.exe", big);
+
+  e2e::RunningApp app;
+  app.launch(dir, exe);
+  HWND box = app.waitForWindow("更新提示", true, 30000);
+  if (box) e2e::postClick(::GetDlgItem(box, IDOK));
+  SIZE_T peak = 0;
+  while (::WaitForSingleObject(app.process(), 50) == WAIT_TIMEOUT) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (::GetProcessMemoryInfo(app.process(), &counters, sizeof counters)) {
+      peak = std::max(peak, counters.PeakWorkingSetSize);
+    }
+  }
+  report("peak_working_set_mib", peak / 1048576.0);
+  ::DeleteFileA((dir + "\\Kelvora v9.9.exe").c_str());
+  ::SetFileAttributesA((dir + "\\tem.vbs").c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileA((dir + "\\tem.vbs").c_str());
+  ::DeleteFileA(exe.c_str());
+  ::RemoveDirectoryA(dir.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  const std::string command = argc > 1 ? argv[1] : "";
+  auto arg = [&](int i) { return i < argc ? winPath(argv[i]) : std::string(); };
+  auto count = [&](int i) { return i < argc ? std::atoi(argv[i]) : 5; };
+  if (command == "startup") return startup(arg(2), arg(3), count(4));
+  if (command == "hung") return hung(arg(2), count(3));
+  if (command == "download") return download(argv[2], count(3));
+  if (command == "switch") return switchBench(arg(2), count(3));
+  if (command == "footprint") return footprint(arg(2), arg(3));
+  std::fprintf(stderr, "unknown command\n");
+  return 2;
+}
