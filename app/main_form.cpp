@@ -12,7 +12,8 @@ using K = platform::ControlKind;
 constexpr platform::ControlSpec kControls[] = {
     {"分组框1", K::GroupBox, ids::kFirstOtherId + 0, 10, 6, 540, 52, "MorvaneAE提示", true},
     {"标签1", K::Label, ids::kFirstOtherId + 1, 22, 28, 250, 20, "仅支持CC2019 中英文切换", true},
-    {"超级链接框1", K::Link, ids::kFeedbackLinkId, 330, 28, 210, 20, "更多功能尚未添加 留下意见", true},
+    {"超级链接框1", K::Link, ids::kFeedbackLinkId, 330, 28, 210, 20, "更多功能尚未添加 留下意见",
+     true},
     {"标签20", K::Label, ids::kFirstOtherId + 2, 20, 76, 70, 20, "当前语言：", true},
     {"当前语言", K::Label, ids::kCurrentLanguageId, 90, 76, 80, 20, "", true},
     {"切换_按钮", K::Button, ids::kSwitchButtonId, 380, 66, 170, 32, "一键切换AE中英文", true},
@@ -62,13 +63,16 @@ constexpr platform::ControlSpec kControls[] = {
     {"版本号", K::Label, ids::kVersionLabelId, 500, 406, 50, 20, "1.2", true},
     {"切换_按钮1", K::Button, ids::kNetOffButtonId, 10, 436, 120, 30, "一键断网", false},
     {"切换_按钮2", K::Button, ids::kNetOnButtonId, 140, 436, 130, 30, "一键连接网络", false},
-    {"切换_按钮3", K::Button, ids::kDefenderButtonId, 280, 436, 270, 30, "开启/关闭 Windows Defender", false},
+    {"切换_按钮3", K::Button, ids::kDefenderButtonId, 280, 436, 270, 30,
+     "开启/关闭 Windows Defender", false},
 };
 
 constexpr platform::FormSpec kMainForm = {"Kelvora", 560, 478, "微软雅黑", kControls};
 
 }  // namespace
 
-const platform::FormSpec& mainFormSpec() { return kMainForm; }
+const platform::FormSpec& mainFormSpec() {
+  return kMainForm;
+}
 
 }  // namespace app

@@ -37,8 +37,7 @@ int Program::run() {
   mainWindow_->setQuitOnClose(true);
   switcher_ = std::make_unique<lang::Switcher>(*mainWindow_, *registry_);
   mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
-  mainWindow_->onClick(ids::kFeedbackLink,
-                       [] { platform::shellOpen(build_config::kFeedbackUrl); });
+  mainWindow_->onClick(ids::kFeedbackLink, [] { platform::shellOpen(build_config::kFeedbackUrl); });
 
   onCreated();
   mainWindow_->show();

@@ -2,6 +2,8 @@
 
 namespace app {
 
-const char* updateBaseUrl() { return KELVORA_UPDATE_BASE_URL; }
+const char* updateBaseUrl() {
+  return KELVORA_UPDATE_BASE_URL;
+}
 
 }  // namespace app

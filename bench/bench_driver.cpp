@@ -42,7 +42,9 @@ double nowMs() {
   return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
-void report(const char* name, double value) { std::printf("%s %.3f\n", name, value); }
+void report(const char* name, double value) {
+  std::printf("%s %.3f\n", name, value);
+}
 
 std::string winPath(std::string path) {
   if (!path.empty() && path[0] == '/') {
@@ -108,8 +110,8 @@ double plainLoop(const std::string& url) {
   std::vector<char> buffer(4096);
   long long total = 0;
   DWORD got = 0;
-  HANDLE file = ::CreateFileA((tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE, 0,
-                              nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = ::CreateFileA((tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
   while (request && ::InternetReadFile(request, buffer.data(), 4096, &got) && got > 0) {
     DWORD written = 0;
     ::WriteFile(file, buffer.data(), got, &written, nullptr);
@@ -214,7 +216,7 @@ int switchBench(const std::string& folder, int runs) {
       xml += "<Data key=\"installedLanguages\">zh_CN</Data><!-- 中文 padding text -->\r\n";
     }
     platform::writeFile(path, {xml});
-    std::vector<double> work, copy;
+    std::vector<double> work, copy, flushed;
     clickWork(path);
     for (int i = 0; i < runs; ++i) {
       double t = nowMs();
@@ -223,11 +225,20 @@ int switchBench(const std::string& folder, int runs) {
       t = nowMs();
       ::CopyFileA(path.c_str(), (path + ".copy").c_str(), FALSE);
       copy.push_back(nowMs() - t);
+      // The same copy made durable, as the switch makes its new file.
+      t = nowMs();
+      ::CopyFileA(path.c_str(), (path + ".copy").c_str(), FALSE);
+      HANDLE h = ::CreateFileA((path + ".copy").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               0, nullptr);
+      ::FlushFileBuffers(h);
+      ::CloseHandle(h);
+      flushed.push_back(nowMs() - t);
     }
     ::DeleteFileA(path.c_str());
     ::DeleteFileA((path + ".copy").c_str());
     report((std::string("switch_") + name + "_ms").c_str(), median(work));
     report((std::string("copy_") + name + "_ms").c_str(), median(copy));
+    report((std::string("copy_flushed_") + name + "_ms").c_str(), median(flushed));
   }
   return 0;
 }
@@ -248,6 +259,10 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
   e2e::RunningApp app;
   app.launch(dir, exe);
   HWND box = app.waitForWindow("更新提示", true, 30000);
+  PROCESS_MEMORY_COUNTERS idle = {};
+  idle.cb = sizeof idle;
+  ::GetProcessMemoryInfo(app.process(), &idle, sizeof idle);
+  report("idle_working_set_mib", idle.WorkingSetSize / 1048576.0);
   if (box) e2e::postClick(::GetDlgItem(box, IDOK));
   SIZE_T peak = 0;
   while (::WaitForSingleObject(app.process(), 50) == WAIT_TIMEOUT) {

@@ -21,8 +21,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = "KelvoraBenchFloor";
   ::RegisterClassA(&wc);
-  HWND hwnd = ::CreateWindowA("KelvoraBenchFloor", "Floor", WS_OVERLAPPEDWINDOW, 100, 100, 400,
-                              300, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = ::CreateWindowA("KelvoraBenchFloor", "Floor", WS_OVERLAPPEDWINDOW, 100, 100, 400, 300,
+                              nullptr, nullptr, instance, nullptr);
   HWND label = ::CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 10, 200, 20, hwnd,
                                reinterpret_cast<HMENU>(1), instance, nullptr);
   ::SetWindowTextA(label, "filled");

@@ -15,8 +15,12 @@ namespace ids = app::ids;
 
 // The existence test and the create/delete use different separators; both
 // name the same file.
-std::string markerTestPath() { return platform::documentsFolder() + "\\" + kMarkerName; }
-std::string markerWritePath() { return platform::documentsFolder() + "/" + kMarkerName; }
+std::string markerTestPath() {
+  return platform::documentsFolder() + "\\" + kMarkerName;
+}
+std::string markerWritePath() {
+  return platform::documentsFolder() + "/" + kMarkerName;
+}
 
 }  // namespace
 

@@ -134,14 +134,14 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
 void Downloader::run(DownloadTask task, std::string tempPath, DownloadVerifier verify) {
   bool ok = transfer(task, tempPath);
   if (ok && verify) ok = verify(tempPath);
-  if (ok && !task.overwrite && ::GetFileAttributesA(task.destination.c_str()) !=
-                                   INVALID_FILE_ATTRIBUTES) {
+  if (ok && !task.overwrite &&
+      ::GetFileAttributesA(task.destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
     ok = false;
   }
   if (ok) {
-    ok = ::MoveFileExA(tempPath.c_str(), task.destination.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
-                           MOVEFILE_WRITE_THROUGH) != 0;
+    ok = ::MoveFileExA(
+             tempPath.c_str(), task.destination.c_str(),
+             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
   }
   if (!ok) ::DeleteFileA(tempPath.c_str());
   if (ok && !stopping_) post(kComplete, 0);
@@ -181,8 +181,8 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath)
     if (!file) return;
     const std::size_t readSize = std::clamp<std::size_t>(
         std::max<std::int32_t>(task.readSize, task.minimumReadSize), 1, 1 << 20);
-    const std::size_t flushAt = std::clamp<std::size_t>(positive(task.writeBufferSize, 0),
-                                                        readSize, 16 << 20);
+    const std::size_t flushAt =
+        std::clamp<std::size_t>(positive(task.writeBufferSize, 0), readSize, 16 << 20);
     std::vector<char> buffer(readSize);
     std::string pending;
     pending.reserve(flushAt + readSize);
@@ -259,8 +259,8 @@ std::string sha256OfFile(const std::string& path) {
   }
   UniqueHandle<HashTraits> hash;
   if (::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) != 0) return {};
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {};
   std::vector<unsigned char> buffer(1 << 16);
   for (;;) {

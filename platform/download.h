@@ -26,26 +26,26 @@ enum DownloadEvent : int { kTotalSize = 3, kComplete = 4 };
 
 // The task record, its twenty members in their fixed order.
 struct DownloadTask {
-  std::int32_t readSize = 1;            // 1: bytes asked of each read
-  std::string source;                   // 2: http or https URL
-  std::string destination;              // 3: where the finished file goes
-  std::string ftpUser = "anonymous";    // 4: FTP user (HTTP ignores it)
+  std::int32_t readSize = 1;                            // 1: bytes asked of each read
+  std::string source;                                   // 2: http or https URL
+  std::string destination;                              // 3: where the finished file goes
+  std::string ftpUser = "anonymous";                    // 4: FTP user (HTTP ignores it)
   std::string ftpPassword = "kelvora@kelvora.example";  // 5: FTP password
-  std::int32_t retries = 1;             // 6: connection attempts before giving up
-  std::int32_t startOffset = 0;         // 7: reserved for resuming; the whole file is fetched
-  std::int32_t connectTimeoutMs = 20000;  // 8
-  std::int32_t sendTimeoutMs = 20000;     // 9
-  std::int32_t receiveTimeoutMs = 20000;  // 10: silence that fails a transfer
-  std::int32_t retryDelayMs = 1000;       // 11: wait between connection attempts
-  std::int32_t writeBufferSize = 20480;   // 12: bytes gathered before each file write
-  std::int32_t minimumReadSize = 1024;    // 13: floor of member 1
-  std::int32_t speedLimit = 0;            // 14: bytes per second, 0 = no limit
-  DownloadEventHandler onEvent = nullptr; // 15
-  std::string reserved16;                 // 16: reserved
-  std::int32_t overwrite = 1;             // 17: 1 = replace an existing destination
+  std::int32_t retries = 1;                             // 6: connection attempts before giving up
+  std::int32_t startOffset = 0;            // 7: reserved for resuming; the whole file is fetched
+  std::int32_t connectTimeoutMs = 20000;   // 8
+  std::int32_t sendTimeoutMs = 20000;      // 9
+  std::int32_t receiveTimeoutMs = 20000;   // 10: silence that fails a transfer
+  std::int32_t retryDelayMs = 1000;        // 11: wait between connection attempts
+  std::int32_t writeBufferSize = 20480;    // 12: bytes gathered before each file write
+  std::int32_t minimumReadSize = 1024;     // 13: floor of member 1
+  std::int32_t speedLimit = 0;             // 14: bytes per second, 0 = no limit
+  DownloadEventHandler onEvent = nullptr;  // 15
+  std::string reserved16;                  // 16: reserved
+  std::int32_t overwrite = 1;              // 17: 1 = replace an existing destination
   std::string fileTypes = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";  // 18: allowed destination endings
-  std::string proxy;                      // 19: empty = the system's settings
-  std::string userAgent;                  // 20: empty = the program's own
+  std::string proxy;                                            // 19: empty = the system's settings
+  std::string userAgent;                                        // 20: empty = the program's own
 };
 
 // Checks a finished file before it may replace the destination; runs on the

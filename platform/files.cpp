@@ -24,7 +24,9 @@ bool fileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool deleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool deleteFile(const std::string& path) {
+  return ::DeleteFileA(path.c_str()) != 0;
+}
 
 bool isReadOnly(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -48,6 +50,17 @@ Bytes readFile(const std::string& path) {
     if (n == 0) break;  // shrank while reading
     got += n;
   }
+  data.resize(got);
+  return data;
+}
+
+Bytes readFileHead(const std::string& path, std::size_t count) {
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  Bytes data(count, '\0');
+  DWORD got = 0;
+  if (!::ReadFile(file.get(), data.data(), static_cast<DWORD>(count), &got, nullptr)) return {};
   data.resize(got);
   return data;
 }

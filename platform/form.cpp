@@ -34,9 +34,13 @@ HFONT makeFont(const char* face, int dpi, bool underline) {
 
 Form::Form(const FormSpec& spec) : spec_(spec) {}
 
-Form::~Form() { destroy(); }
+Form::~Form() {
+  destroy();
+}
 
-int Form::scale(int pixels) const { return ::MulDiv(pixels, dpi_, 96); }
+int Form::scale(int pixels) const {
+  return ::MulDiv(pixels, dpi_, 96);
+}
 
 bool Form::create() {
   if (hwnd_) return true;
@@ -66,22 +70,34 @@ bool Form::create() {
     DWORD cstyle = WS_CHILD | WS_VISIBLE;
     DWORD exStyle = 0;
     switch (c.kind) {
-      case ControlKind::Button: cls = "BUTTON"; cstyle |= BS_PUSHBUTTON | WS_TABSTOP; break;
-      case ControlKind::Label: cstyle |= SS_LEFT | SS_NOPREFIX; break;
+      case ControlKind::Button:
+        cls = "BUTTON";
+        cstyle |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+      case ControlKind::Label:
+        cstyle |= SS_LEFT | SS_NOPREFIX;
+        break;
       case ControlKind::Edit:
         cls = "EDIT";
         cstyle |= ES_AUTOHSCROLL | WS_TABSTOP;
         exStyle = WS_EX_CLIENTEDGE;
         break;
-      case ControlKind::GroupBox: cls = "BUTTON"; cstyle |= BS_GROUPBOX; break;
-      case ControlKind::Link: cstyle |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX; break;
-      case ControlKind::ProgressBar: cls = PROGRESS_CLASSA; break;
-      case ControlKind::Timer: continue;  // no window of its own
+      case ControlKind::GroupBox:
+        cls = "BUTTON";
+        cstyle |= BS_GROUPBOX;
+        break;
+      case ControlKind::Link:
+        cstyle |= SS_LEFT | SS_NOTIFY | SS_NOPREFIX;
+        break;
+      case ControlKind::ProgressBar:
+        cls = PROGRESS_CLASSA;
+        break;
+      case ControlKind::Timer:
+        continue;  // no window of its own
     }
-    HWND child = ::CreateWindowExA(exStyle, cls, c.text, cstyle, scale(c.x), scale(c.y),
-                                   scale(c.width), scale(c.height), hwnd_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
-                                   nullptr);
+    HWND child = ::CreateWindowExA(
+        exStyle, cls, c.text, cstyle, scale(c.x), scale(c.y), scale(c.width), scale(c.height),
+        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     if (!child) continue;
     HGDIOBJ font = c.kind == ControlKind::Link ? linkFont_.get() : faceFont_.get();
     ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -127,13 +143,17 @@ static std::string windowText(HWND hwnd) {
   return text;
 }
 
-std::string Form::text(std::string_view name) const { return windowText(control(name)); }
+std::string Form::text(std::string_view name) const {
+  return windowText(control(name));
+}
 
 void Form::setText(std::string_view name, std::string_view text) {
   if (HWND c = control(name)) ::SetWindowTextA(c, std::string(text).c_str());
 }
 
-std::string Form::title() const { return windowText(hwnd_); }
+std::string Form::title() const {
+  return windowText(hwnd_);
+}
 
 void Form::setTitle(std::string_view text) {
   if (hwnd_) ::SetWindowTextA(hwnd_, std::string(text).c_str());

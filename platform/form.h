@@ -21,9 +21,9 @@ enum class ControlKind { Button, Label, Edit, GroupBox, Link, ProgressBar, Timer
 struct ControlSpec {
   const char* name;  // the form's own name for the control (GBK)
   ControlKind kind;
-  int id;                    // control ID; the tests find controls by it
-  int x, y, width, height;   // in 96-DPI pixels; scaled to the system DPI
-  const char* text;          // design text
+  int id;                   // control ID; the tests find controls by it
+  int x, y, width, height;  // in 96-DPI pixels; scaled to the system DPI
+  const char* text;         // design text
   bool enabled = true;
 };
 

@@ -16,10 +16,10 @@ void setTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
 
 UniqueInternet openSession(const HttpTimeouts& timeouts, const std::string& userAgent,
                            const std::string& proxy) {
-  UniqueInternet session(::InternetOpenA(userAgent.empty() ? "Kelvora/1.2" : userAgent.c_str(),
-                                         proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG
-                                                       : INTERNET_OPEN_TYPE_PROXY,
-                                         proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
+  UniqueInternet session(
+      ::InternetOpenA(userAgent.empty() ? "Kelvora/1.2" : userAgent.c_str(),
+                      proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+                      proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
   if (session) setTimeouts(session.get(), timeouts);
   return session;
 }
@@ -41,8 +41,8 @@ std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
 
   HttpRequest http;
   // Time-outs go on every handle: WinINet implementations differ in what they inherit.
-  http.connection.reset(::InternetConnectA(session, host, parts.nPort, nullptr,
-                                           nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  http.connection.reset(::InternetConnectA(session, host, parts.nPort, nullptr, nullptr,
+                                           INTERNET_SERVICE_HTTP, 0, 0));
   if (!http.connection) return std::nullopt;
   setTimeouts(http.connection.get(), timeouts);
 
@@ -51,8 +51,8 @@ std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
                 INTERNET_FLAG_KEEP_CONNECTION;
   if (https) flags |= INTERNET_FLAG_SECURE;
   const char* accept[] = {"*/*", nullptr};
-  http.request.reset(::HttpOpenRequestA(http.connection.get(), "GET", path[0] ? path : "/",
-                                        nullptr, nullptr, accept, flags, 0));
+  http.request.reset(::HttpOpenRequestA(http.connection.get(), "GET", path[0] ? path : "/", nullptr,
+                                        nullptr, accept, flags, 0));
   if (!http.request) return std::nullopt;
   setTimeouts(http.request.get(), timeouts);
   if (!::HttpSendRequestA(http.request.get(), nullptr, 0, nullptr, 0)) return std::nullopt;
@@ -74,7 +74,7 @@ std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
 }
 
 std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
-                                       const HttpTimeouts& timeouts) {
+                             const HttpTimeouts& timeouts) {
   UniqueInternet session = openSession(timeouts);
   if (!session) return std::nullopt;
   auto http = openGet(session.get(), url, timeouts);

@@ -50,6 +50,6 @@ std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
 // The whole body of a 200 answer, at most `maxBytes`; nullopt on any failure,
 // any other status, or a larger body.
 std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
-                                       const HttpTimeouts& timeouts = {});
+                             const HttpTimeouts& timeouts = {});
 
 }  // namespace platform

@@ -4,7 +4,9 @@
 
 namespace platform {
 
-void pause(unsigned milliseconds) { ::Sleep(milliseconds); }
+void pause(unsigned milliseconds) {
+  ::Sleep(milliseconds);
+}
 
 void processPendingMessages() {
   MSG msg;

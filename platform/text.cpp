@@ -12,11 +12,14 @@ std::size_t charLength(std::string_view text, std::size_t i) {
 int findText(std::string_view text, std::string_view needle, int start) {
   if (needle.empty() || text.size() > static_cast<std::size_t>(INT32_MAX)) return -1;
   if (start < 1) start = 1;
+  const char first = needle[0];
   std::size_t i = 0;
   // Walk to the character that holds byte position `start`.
   while (i < text.size() && i + 1 < static_cast<std::size_t>(start)) i += charLength(text, i);
   for (; i < text.size(); i += charLength(text, i)) {
-    if (text.compare(i, needle.size(), needle) == 0) return static_cast<int>(i) + 1;
+    if (text[i] == first && text.compare(i, needle.size(), needle) == 0) {
+      return static_cast<int>(i) + 1;
+    }
   }
   return -1;
 }
@@ -29,18 +32,21 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
     out.assign(text);
   } else {
     out.reserve(text.size());
+    const char first = from[0];
+    std::size_t run = 0;  // start of the bytes not yet copied
     std::size_t i = 0;
     while (i < text.size()) {
-      if (text.compare(i, from.size(), from) == 0) {
+      if (text[i] == first && text.compare(i, from.size(), from) == 0) {
+        out.append(text.substr(run, i - run));
         out.append(to);
         i += from.size();
+        run = i;
         ++replaced;
       } else {
-        const std::size_t n = charLength(text, i);
-        out.append(text.substr(i, n));
-        i += n;
+        i += charLength(text, i);
       }
     }
+    out.append(text.substr(run));
   }
   if (count) *count = replaced;
   return out;
@@ -55,9 +61,9 @@ std::string removeSpaces(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t n = charLength(text, i);
-    const bool space = (n == 1 && text[i] == ' ') ||
-                       (n == 2 && static_cast<unsigned char>(text[i]) == 0xA1 &&
-                        static_cast<unsigned char>(text[i + 1]) == 0xA1);
+    const bool space =
+        (n == 1 && text[i] == ' ') || (n == 2 && static_cast<unsigned char>(text[i]) == 0xA1 &&
+                                       static_cast<unsigned char>(text[i + 1]) == 0xA1);
     if (!space) out.append(text.substr(i, n));
     i += n;
   }

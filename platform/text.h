@@ -29,7 +29,9 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 std::string bytesToText(std::string_view bytes);
 
 // Text to bytes: the text's bytes without a terminator.
-inline Bytes textToBytes(std::string_view text) { return Bytes(text); }
+inline Bytes textToBytes(std::string_view text) {
+  return Bytes(text);
+}
 
 // Every space removed: ASCII 0x20 and the GBK full-width space A1 A1.
 std::string removeSpaces(std::string_view text);

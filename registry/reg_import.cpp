@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/process.h"
 #include "registry/reg_text.h"
 #include "registry/registry_tool.h"
 #include "registry/wow64.h"
@@ -45,18 +46,9 @@ platform::UniqueFile createTempRegFile(std::string& path) {
 // Runs regedit silently on the file and waits for it; true when it started.
 // The path is quoted so that a folder with spaces works.
 bool runRegedit(const std::string& file) {
-  std::string command = "regedit /s \"" + file + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return false;
-  }
-  platform::UniqueKernelHandle process(info.hProcess);
-  platform::UniqueKernelHandle thread(info.hThread);
+  platform::UniqueKernelHandle process =
+      platform::startProcess("regedit /s \"" + file + "\"", SW_HIDE);
+  if (!process) return false;
   ::WaitForSingleObject(process.get(), INFINITE);
   return true;
 }
@@ -72,9 +64,9 @@ bool RegistryTool::importRegText(const std::string& text) {
     platform::UniqueFile file = createTempRegFile(path);
     if (!file) return false;
     DWORD written = 0;
-    const bool ok = ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                                nullptr) &&
-                    written == text.size();
+    const bool ok =
+        ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size();
     file.reset();
     if (ok) started = runRegedit(path);
   }
@@ -95,8 +87,7 @@ bool RegistryTool::regWriteDword(int root, const std::string& valuePath, std::ui
   return text && importRegText(*text);
 }
 
-bool RegistryTool::regWriteString(int root, const std::string& valuePath,
-                                  const std::string& text) {
+bool RegistryTool::regWriteString(int root, const std::string& valuePath, const std::string& text) {
   if (!is64BitWindows) return false;
   const auto reg = regStringText(rootName(root), valuePath, text);
   return reg && importRegText(*reg);

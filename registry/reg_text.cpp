@@ -13,11 +13,12 @@ constexpr std::string_view kTemplate =
 constexpr std::string_view kRootPlaceholder = "根类型";
 constexpr std::string_view kKeyPlaceholder = "注册表项路径";
 
-char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char foldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // First occurrence, ASCII letters compared without case, replaced once.
-std::string replaceFirstNoCase(std::string_view text, std::string_view from,
-                               std::string_view to) {
+std::string replaceFirstNoCase(std::string_view text, std::string_view from, std::string_view to) {
   for (std::size_t i = 0; i + from.size() <= text.size(); i += platform::charLength(text, i)) {
     bool match = true;
     for (std::size_t j = 0; j < from.size() && match; ++j) {
@@ -67,7 +68,9 @@ std::string quoted(std::string_view text) {
   return out;
 }
 
-std::string quotedName(const Target& t) { return quoted(t.name); }
+std::string quotedName(const Target& t) {
+  return quoted(t.name);
+}
 
 std::optional<std::string> hexLine(const char* rootName, const std::string& valuePath,
                                    std::string_view kind, std::string_view bytes) {

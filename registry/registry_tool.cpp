@@ -55,39 +55,39 @@ bool with64BitView(const RegistryTool& tool, Fn&& fn) {
     using Fn = U(KELVORA_CONVENTION*) params;  \
     return reinterpret_cast<Fn>(address) args; \
   }
+#define KELVORA_CALL_CASES                                                                        \
+  KELVORA_CALL(0, (), ())                                                                         \
+  KELVORA_CALL(1, (U), (a[0]))                                                                    \
+  KELVORA_CALL(2, (U, U), (a[0], a[1]))                                                           \
+  KELVORA_CALL(3, (U, U, U), (a[0], a[1], a[2]))                                                  \
+  KELVORA_CALL(4, (U, U, U, U), (a[0], a[1], a[2], a[3]))                                         \
+  KELVORA_CALL(5, (U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4]))                                \
+  KELVORA_CALL(6, (U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5]))                       \
+  KELVORA_CALL(7, (U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6]))              \
+  KELVORA_CALL(8, (U, U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]))     \
+  KELVORA_CALL(9, (U, U, U, U, U, U, U, U, U),                                                    \
+               (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]))                            \
+  KELVORA_CALL(10, (U, U, U, U, U, U, U, U, U, U),                                                \
+               (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))                      \
+  KELVORA_CALL(11, (U, U, U, U, U, U, U, U, U, U, U),                                             \
+               (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10]))               \
+  KELVORA_CALL(12, (U, U, U, U, U, U, U, U, U, U, U, U),                                          \
+               (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]))        \
+  KELVORA_CALL(13, (U, U, U, U, U, U, U, U, U, U, U, U, U),                                       \
+               (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12])) \
+  KELVORA_CALL(                                                                                   \
+      14, (U, U, U, U, U, U, U, U, U, U, U, U, U, U),                                             \
+      (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]))   \
+  KELVORA_CALL(15, (U, U, U, U, U, U, U, U, U, U, U, U, U, U, U),                                 \
+               (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12],  \
+                a[13], a[14]))
 
 #define KELVORA_CONVENTION KELVORA_STDCALL
 __attribute__((noinline)) std::uint32_t invokeCalleeCleans(std::uintptr_t address,
                                                            const std::uint32_t* a,
                                                            std::size_t count) {
   using U = std::uint32_t;
-  switch (count) {
-    KELVORA_CALL(0, (), ())
-    KELVORA_CALL(1, (U), (a[0]))
-    KELVORA_CALL(2, (U, U), (a[0], a[1]))
-    KELVORA_CALL(3, (U, U, U), (a[0], a[1], a[2]))
-    KELVORA_CALL(4, (U, U, U, U), (a[0], a[1], a[2], a[3]))
-    KELVORA_CALL(5, (U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4]))
-    KELVORA_CALL(6, (U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5]))
-    KELVORA_CALL(7, (U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6]))
-    KELVORA_CALL(8, (U, U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]))
-    KELVORA_CALL(9, (U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]))
-    KELVORA_CALL(10, (U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))
-    KELVORA_CALL(11, (U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10]))
-    KELVORA_CALL(12, (U, U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]))
-    KELVORA_CALL(13, (U, U, U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12]))
-    KELVORA_CALL(
-        14, (U, U, U, U, U, U, U, U, U, U, U, U, U, U),
-        (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]))
-    KELVORA_CALL(15, (U, U, U, U, U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12],
-                  a[13], a[14]))
-  }
+  switch (count) { KELVORA_CALL_CASES }
   return 0;
 }
 #undef KELVORA_CONVENTION
@@ -97,36 +97,11 @@ __attribute__((noinline)) std::uint32_t invokeCallerCleans(std::uintptr_t addres
                                                            const std::uint32_t* a,
                                                            std::size_t count) {
   using U = std::uint32_t;
-  switch (count) {
-    KELVORA_CALL(0, (), ())
-    KELVORA_CALL(1, (U), (a[0]))
-    KELVORA_CALL(2, (U, U), (a[0], a[1]))
-    KELVORA_CALL(3, (U, U, U), (a[0], a[1], a[2]))
-    KELVORA_CALL(4, (U, U, U, U), (a[0], a[1], a[2], a[3]))
-    KELVORA_CALL(5, (U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4]))
-    KELVORA_CALL(6, (U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5]))
-    KELVORA_CALL(7, (U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6]))
-    KELVORA_CALL(8, (U, U, U, U, U, U, U, U), (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]))
-    KELVORA_CALL(9, (U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]))
-    KELVORA_CALL(10, (U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9]))
-    KELVORA_CALL(11, (U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10]))
-    KELVORA_CALL(12, (U, U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11]))
-    KELVORA_CALL(13, (U, U, U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12]))
-    KELVORA_CALL(
-        14, (U, U, U, U, U, U, U, U, U, U, U, U, U, U),
-        (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12], a[13]))
-    KELVORA_CALL(15, (U, U, U, U, U, U, U, U, U, U, U, U, U, U, U),
-                 (a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12],
-                  a[13], a[14]))
-  }
+  switch (count) { KELVORA_CALL_CASES }
   return 0;
 }
 #undef KELVORA_CONVENTION
+#undef KELVORA_CALL_CASES
 #undef KELVORA_CALL
 
 }  // namespace

@@ -62,11 +62,11 @@ class RegistryTool {
   // returns more than 0 for a 255-byte buffer. Run once after creation.
   void probe64BitWindows() noexcept;
 
-  virtual void initialise() {}                                        // 0
-  virtual void destroy() {}                                           // 1
-  virtual void reserved2() {}                                         // 2
-  virtual HKEY rootHandle(int root);                                  // 3
-  virtual const char* rootName(int root);                             // 4
+  virtual void initialise() {}                                               // 0
+  virtual void destroy() {}                                                  // 1
+  virtual void reserved2() {}                                                // 2
+  virtual HKEY rootHandle(int root);                                         // 3
+  virtual const char* rootName(int root);                                    // 4
   virtual LONG openKey(HKEY root, const std::string& path, UniqueKey& key);  // 5
   virtual std::string splitValuePath(std::string& path, bool& isKeyPath);    // 6
   virtual std::string bytesToHex(const Bytes& bytes, std::optional<int> start,
@@ -91,12 +91,12 @@ class RegistryTool {
   // "Key\" deletes the key's default value; "Key\Sub" deletes the subkey Sub.
   virtual bool deleteEntry(int root, const std::string& valuePath);  // 17
   virtual std::size_t listTree(Array<TreeEntry>& result, int root, std::string& keyPath, int mode,
-                               ProgressRoutine progress);                         // 18
-  virtual LONG enumSubkey(HKEY key, int index, std::string& name);               // 19
-  virtual LONG enumValue(HKEY key, int index, ValueInfo& value);                 // 20
-  virtual int subkeyCount(HKEY key);                                             // 21
-  virtual bool writeDword(int root, const std::string& valuePath, std::uint32_t value);  // 22
-  virtual bool writeBinary(int root, const std::string& valuePath, const Bytes& data);   // 23
+                               ProgressRoutine progress);                                     // 18
+  virtual LONG enumSubkey(HKEY key, int index, std::string& name);                            // 19
+  virtual LONG enumValue(HKEY key, int index, ValueInfo& value);                              // 20
+  virtual int subkeyCount(HKEY key);                                                          // 21
+  virtual bool writeDword(int root, const std::string& valuePath, std::uint32_t value);       // 22
+  virtual bool writeBinary(int root, const std::string& valuePath, const Bytes& data);        // 23
   virtual bool writeString(int root, const std::string& valuePath, const std::string& text);  // 24
   // One string per line ("\r\n" between them).
   virtual bool writeMultiString(int root, const std::string& valuePath, const std::string& text);
@@ -110,17 +110,17 @@ class RegistryTool {
   virtual std::string readExpandString(int root, const std::string& valuePath);  // 31
   virtual void reserved32() {}                                                   // 32
   virtual bool deleteEntry64(int root, const std::string& valuePath);            // 33
-  virtual std::size_t listTree64(Array<TreeEntry>& result, int root, std::string& keyPath,
-                                 int mode, ProgressRoutine progress);               // 34
-  virtual LONG openKey64(HKEY root, const std::string& path, UniqueKey& key);      // 35
-  virtual std::uint32_t read64Int(int root, const std::string& valuePath);         // 36
-  virtual Bytes read64Binary(int root, const std::string& valuePath);              // 37
-  virtual std::string read64String(int root, const std::string& valuePath);        // 38
-  virtual std::string read64MultiString(int root, const std::string& valuePath);   // 39
-  virtual std::string read64ExpandString(int root, const std::string& valuePath);  // 40
+  virtual std::size_t listTree64(Array<TreeEntry>& result, int root, std::string& keyPath, int mode,
+                                 ProgressRoutine progress);                                 // 34
+  virtual LONG openKey64(HKEY root, const std::string& path, UniqueKey& key);               // 35
+  virtual std::uint32_t read64Int(int root, const std::string& valuePath);                  // 36
+  virtual Bytes read64Binary(int root, const std::string& valuePath);                       // 37
+  virtual std::string read64String(int root, const std::string& valuePath);                 // 38
+  virtual std::string read64MultiString(int root, const std::string& valuePath);            // 39
+  virtual std::string read64ExpandString(int root, const std::string& valuePath);           // 40
   virtual bool regWriteDword(int root, const std::string& valuePath, std::uint32_t value);  // 41
   virtual bool regWriteString(int root, const std::string& valuePath,
-                              const std::string& text);  // 42
+                              const std::string& text);                                    // 42
   virtual bool regWriteBinary(int root, const std::string& valuePath, const Bytes& data);  // 43
   virtual bool regWriteMultiString(int root, const std::string& valuePath,
                                    const std::string& text);  // 44

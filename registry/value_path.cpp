@@ -4,12 +4,18 @@ namespace registry {
 
 const char* rootNameOf(int root) noexcept {
   switch (root) {
-    case kClassesRoot: return "HKEY_CLASSES_ROOT";
-    case kCurrentConfig: return "HKEY_CURRENT_CONFIG";
-    case kCurrentUser: return "HKEY_CURRENT_USER";
-    case kLocalMachine: return "HKEY_LOCAL_MACHINE";
-    case kUsers: return "HKEY_USERS";
-    default: return nullptr;
+    case kClassesRoot:
+      return "HKEY_CLASSES_ROOT";
+    case kCurrentConfig:
+      return "HKEY_CURRENT_CONFIG";
+    case kCurrentUser:
+      return "HKEY_CURRENT_USER";
+    case kLocalMachine:
+      return "HKEY_LOCAL_MACHINE";
+    case kUsers:
+      return "HKEY_USERS";
+    default:
+      return nullptr;
   }
 }
 
@@ -26,8 +32,8 @@ std::string splitValuePath(std::string& path, bool& isKeyPath) {
   return name;
 }
 
-std::string bytesToHex(std::string_view bytes, std::optional<int> start,
-                       std::optional<int> count, bool commaSeparated) {
+std::string bytesToHex(std::string_view bytes, std::optional<int> start, std::optional<int> count,
+                       bool commaSeparated) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   const std::size_t size = bytes.size();
   const std::size_t first = static_cast<std::size_t>(start && *start > 1 ? *start : 1) - 1;
@@ -80,7 +86,7 @@ std::string linesToMultiString(std::string_view text) {
       out += text[i];
     }
   }
-  if (out.empty() || out.back() != '\0') out += '\0';  // ends the last string
+  if (out.empty() || out.back() != '\0') out += '\0';              // ends the last string
   if (out.size() < 2 || out[out.size() - 2] != '\0') out += '\0';  // ends the list
   return out;
 }

@@ -28,8 +28,8 @@ std::string splitValuePath(std::string& path, bool& isKeyPath);
 
 // Two uppercase hex digits per byte joined by "," or " ". `start` is 1-based
 // (below 1 or absent: 1); `count` limits the range when it stays inside.
-std::string bytesToHex(std::string_view bytes, std::optional<int> start,
-                       std::optional<int> count, bool commaSeparated);
+std::string bytesToHex(std::string_view bytes, std::optional<int> start, std::optional<int> count,
+                       bool commaSeparated);
 
 // Value data conversions shared by both views.
 // The first four bytes as a little-endian integer; missing bytes count as 0.

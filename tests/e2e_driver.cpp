@@ -84,9 +84,13 @@ bool RunningApp::start(const std::string& workDir, DWORD timeoutMs) {
   return launch(workDir) && waitForMainWindow(timeoutMs);
 }
 
-void postClick(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
+void postClick(HWND button) {
+  ::PostMessageA(button, BM_CLICK, 0, 0);
+}
 
-std::string RunningApp::title() const { return windowText(window_); }
+std::string RunningApp::title() const {
+  return windowText(window_);
+}
 
 std::string RunningApp::text(int controlId) const {
   return windowText(::GetDlgItem(window_, controlId));

@@ -118,8 +118,8 @@ TEST_F(SwitchTest, LeavesAReadOnlyOrLockedFileIntact) {
     EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
     platform::UniqueFile lock;
     if (locked) {
-      lock.reset(::CreateFileA(xmlPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                               nullptr));
+      lock.reset(
+          ::CreateFileA(xmlPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
       ASSERT_TRUE(lock);
     } else {
       ASSERT_TRUE(::SetFileAttributesA(xmlPath().c_str(), FILE_ATTRIBUTE_READONLY));

@@ -10,9 +10,9 @@
 namespace {
 
 std::string randomBytes(std::mt19937& rng) {
-  static const std::string pieces[] = {"zh_CN", "en_US", "zh_", "_CN", "en_", "[", "]", "<",
-                                       std::string(1, '\0'), "\xFF\xFE", "\xFE\xFF", "\x81",
-                                       "中文", "\r\n"};
+  static const std::string pieces[] = {
+      "zh_CN",    "en_US",    "zh_",  "_CN",  "en_", "[", "]", "<", std::string(1, '\0'),
+      "\xFF\xFE", "\xFE\xFF", "\x81", "中文", "\r\n"};
   std::uniform_int_distribution<int> length(0, 64);
   std::uniform_int_distribution<int> kind(0, 3);
   std::uniform_int_distribution<int> piece(0, std::size(pieces) - 1);

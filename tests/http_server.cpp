@@ -20,11 +20,16 @@ bool sendAll(SOCKET s, const char* data, std::size_t size) {
 
 const char* reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 302: return "Found";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 302:
+      return "Found";
+    case 404:
+      return "Not Found";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 
@@ -36,8 +41,8 @@ HttpServer::HttpServer(unsigned short port) {
   listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (listener_ == INVALID_SOCKET) return;
   BOOL exclusive = TRUE;
-  ::setsockopt(listener_, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-               sizeof exclusive);
+  ::setsockopt(listener_, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+               reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_port = ::htons(port);
@@ -130,8 +135,8 @@ void HttpServer::serve(SOCKET client) {
     ::closesocket(client);
     return;
   }
-  std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
-                     reason(response.status) + "\r\nConnection: close\r\n";
+  std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + reason(response.status) +
+                     "\r\nConnection: close\r\n";
   if (response.chunked) {
     head += "Transfer-Encoding: chunked\r\n";
   } else {
@@ -143,8 +148,8 @@ void HttpServer::serve(SOCKET client) {
   head += "\r\n";
   bool ok = sendAll(client, head.data(), head.size());
   std::size_t sent = 0;
-  const std::size_t limit = response.dropAfter >= 0 ? static_cast<std::size_t>(response.dropAfter)
-                                                    : response.body.size();
+  const std::size_t limit =
+      response.dropAfter >= 0 ? static_cast<std::size_t>(response.dropAfter) : response.body.size();
   while (ok && sent < limit && !stop_) {
     const std::size_t n = std::min(response.pieceSize, limit - sent);
     if (response.chunked) {

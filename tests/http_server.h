@@ -19,8 +19,8 @@ struct Response {
   int status = 200;
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;  // extra ones, e.g. Location
-  bool hang = false;              // read the request, never answer
-  bool chunked = false;           // Transfer-Encoding: chunked
+  bool hang = false;                                         // read the request, never answer
+  bool chunked = false;                                      // Transfer-Encoding: chunked
   long long announce = -1;        // Content-Length to announce (-1: the body's size)
   long long dropAfter = -1;       // close after this many body bytes (-1: send all)
   bool stallAtDrop = false;       // at dropAfter, go silent instead of closing

@@ -9,8 +9,7 @@ TEST(WindowPlacement, CentresLeftOfAndAboveTheMiddle) {
     int sw, sh, w, h, x, y;
   };
   const Case cases[] = {
-      {1024, 768, 400, 300, 262, 134},
-      {1920, 1080, 576, 517, 622, 181},
+      {1024, 768, 400, 300, 262, 134},  {1920, 1080, 576, 517, 622, 181},
       {1025, 769, 400, 300, 262, 134},   // halves truncated
       {300, 200, 400, 300, -100, -150},  // a window larger than the screen
       {0, 0, 1, 1, -50, -100},           // -50.5 and -100.5 truncate toward zero

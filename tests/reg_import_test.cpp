@@ -96,7 +96,7 @@ TEST_F(RegImportTest, HexFormsImportTheirExactText) {
 
 TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
   const auto before = tmpFiles(tempFolder());
-  EXPECT_FALSE(tool_.regWriteBinary(kLm, path_ + "\\", "x"));       // no name
+  EXPECT_FALSE(tool_.regWriteBinary(kLm, path_ + "\\", "x"));  // no name
   EXPECT_FALSE(tool_.regWriteDword(kLm, path_ + "\\", 1));
   EXPECT_FALSE(tool_.regWriteString(kLm, value("Inject"), "x\r\n\"Evil\"=\"1\""));
   EXPECT_FALSE(tool_.regWriteString(99, value("Bad"), "x"));  // unknown root
@@ -117,7 +117,8 @@ TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
 TEST_F(RegImportTest, ImportsFilesAndTextFromAFolderWithSpaces) {
   EXPECT_FALSE(tool_.importRegFile(tempFolder() + "no-such-kelvora-file.reg"));
 
-  const std::string spaced = tempFolder() + "kelvora dir " + std::to_string(::GetCurrentProcessId()) + "\\";
+  const std::string spaced =
+      tempFolder() + "kelvora dir " + std::to_string(::GetCurrentProcessId()) + "\\";
   ASSERT_TRUE(::CreateDirectoryA(spaced.c_str(), nullptr));
   const std::string file = spaced + "import me.reg";
   const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" +

@@ -25,11 +25,12 @@ TEST(RegText, DwordLines) {
     std::uint32_t value;
     const char* digits;
   };
-  const Case cases[] = {{255, "000000FF"}, {0, "00000000"}, {0xFFFFFFFF, "FFFFFFFF"},
-                        {0xABCDEF, "00ABCDEF"}};
+  const Case cases[] = {
+      {255, "000000FF"}, {0, "00000000"}, {0xFFFFFFFF, "FFFFFFFF"}, {0xABCDEF, "00ABCDEF"}};
   for (const Case& c : cases) {
-    EXPECT_EQ(registry::regDwordText(kLm, "SOFTWARE\\Demo\\Count", c.value),
-              file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", std::string("\"Count\"=dword:") + c.digits));
+    EXPECT_EQ(
+        registry::regDwordText(kLm, "SOFTWARE\\Demo\\Count", c.value),
+        file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", std::string("\"Count\"=dword:") + c.digits));
   }
   EXPECT_EQ(registry::regDwordText(kLm, "SOFTWARE\\Demo\\", 1), std::nullopt);  // no name
 }
@@ -40,7 +41,8 @@ TEST(RegText, StringLinesEscapeAndRejectLineBreaks) {
     std::optional<std::string> expected;
   };
   const Case cases[] = {
-      {"SOFTWARE\\Demo\\Name", "plain", file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", "\"Name\"=\"plain\"")},
+      {"SOFTWARE\\Demo\\Name", "plain",
+       file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", "\"Name\"=\"plain\"")},
       {"SOFTWARE\\Demo\\", "dflt", file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo\\", "@=\"dflt\"")},
       {"SOFTWARE\\Demo\\Path", "\\\\server\\share\\",
        file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", "\"Path\"=\"\\\\\\\\server\\\\share\\\\\"")},
@@ -48,7 +50,8 @@ TEST(RegText, StringLinesEscapeAndRejectLineBreaks) {
        file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", "\"Q\"=\"say \\\"hi\\\"\"")},
       {"SOFTWARE\\Demo\\a\"b", "x", file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", "\"a\\\"b\"=\"x\"")},
       // GBK text; the 0x5C second byte of a double-byte character is not a backslash.
-      {"SOFTWARE\\演示\\名称", "中文\x81\x5C", file("HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "\"名称\"=\"中文\x81\x5C\"")},
+      {"SOFTWARE\\演示\\名称", "中文\x81\x5C",
+       file("HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "\"名称\"=\"中文\x81\x5C\"")},
       {"SOFTWARE\\Demo\\Name", "two\r\n[HKEY_LOCAL_MACHINE\\X]", std::nullopt},
       {"SOFTWARE\\Demo\\Name", "lf\n", std::nullopt},
       {"SOFTWARE\\De\nmo\\Name", "x", std::nullopt},

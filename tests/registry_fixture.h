@@ -13,7 +13,8 @@ namespace testing_support {
 class ScratchKey {
  public:
   // `view` is 0, KEY_WOW64_32KEY or KEY_WOW64_64KEY.
-  ScratchKey(HKEY root, std::string path, REGSAM view = 0) : root_(root), path_(std::move(path)), view_(view) {
+  ScratchKey(HKEY root, std::string path, REGSAM view = 0)
+      : root_(root), path_(std::move(path)), view_(view) {
     remove();
     ::RegCreateKeyExA(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
                       key_.put(), nullptr);
@@ -66,8 +67,7 @@ inline std::string uniqueName(const char* stem) {
 // True when `path` under HKLM exists in the given view.
 inline bool keyExists(HKEY root, const std::string& path, REGSAM view) {
   registry::UniqueKey key;
-  return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) ==
-         ERROR_SUCCESS;
+  return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
 }
 
 }  // namespace testing_support

@@ -240,8 +240,12 @@ TEST_F(RegistryToolTest, ConvertsBetweenAnsiAndUtf16) {
 std::uint32_t g_seen[16];
 std::uint32_t g_seenCount;
 
-std::uint32_t KELVORA_STDCALL stdcall0() { return 42; }
-std::uint32_t KELVORA_STDCALL stdcall1(std::uint32_t a) { return a * 2; }
+std::uint32_t KELVORA_STDCALL stdcall0() {
+  return 42;
+}
+std::uint32_t KELVORA_STDCALL stdcall1(std::uint32_t a) {
+  return a * 2;
+}
 std::uint32_t stdcall15Impl(const std::uint32_t* a) {
   std::uint32_t sum = 0;
   for (int i = 0; i < 15; ++i) {
@@ -251,17 +255,23 @@ std::uint32_t stdcall15Impl(const std::uint32_t* a) {
   g_seenCount = 15;
   return sum;
 }
-#define ARGS15 std::uint32_t a0, std::uint32_t a1, std::uint32_t a2, std::uint32_t a3, \
-  std::uint32_t a4, std::uint32_t a5, std::uint32_t a6, std::uint32_t a7, std::uint32_t a8, \
-  std::uint32_t a9, std::uint32_t a10, std::uint32_t a11, std::uint32_t a12, std::uint32_t a13, \
-  std::uint32_t a14
-#define LIST15 {a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14}
+#define ARGS15                                                                                  \
+  std::uint32_t a0, std::uint32_t a1, std::uint32_t a2, std::uint32_t a3, std::uint32_t a4,     \
+      std::uint32_t a5, std::uint32_t a6, std::uint32_t a7, std::uint32_t a8, std::uint32_t a9, \
+      std::uint32_t a10, std::uint32_t a11, std::uint32_t a12, std::uint32_t a13,               \
+      std::uint32_t a14
+#define LIST15 \
+  { a0, a1, a2, a3, a4, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14 }
 std::uint32_t KELVORA_STDCALL stdcall15(ARGS15) {
   const std::uint32_t a[] = LIST15;
   return stdcall15Impl(a);
 }
-std::uint32_t cdecl0() { return 7; }
-std::uint32_t cdecl1(std::uint32_t a) { return a + 1; }
+std::uint32_t cdecl0() {
+  return 7;
+}
+std::uint32_t cdecl1(std::uint32_t a) {
+  return a + 1;
+}
 std::uint32_t cdecl15(ARGS15) {
   const std::uint32_t a[] = LIST15;
   return stdcall15Impl(a);

@@ -14,11 +14,11 @@ TEST(FindText, StepsOverDoubleByteCharactersWhole) {
   };
   const Case cases[] = {
       {"abc zh_CN", "zh_CN", 1, 5},
-      {"\x81zh_CN", "zh_CN", 1, -1},         // 0x81 'z' is one character
-      {"\x81\x40zh_CN", "zh_CN", 1, 3},       // token right after a GBK character
+      {"\x81zh_CN", "zh_CN", 1, -1},     // 0x81 'z' is one character
+      {"\x81\x40zh_CN", "zh_CN", 1, 3},  // token right after a GBK character
       {"中文zh_CN", "zh_CN", 1, 5},
       {"zh_CN zh_CN", "zh_CN", 2, 7},
-      {"zh_CN", "zh_CN", 0, 1},               // below 1 counts as 1
+      {"zh_CN", "zh_CN", 0, 1},  // below 1 counts as 1
       {"zh_C", "zh_CN", 1, -1},
       {"", "zh_CN", 1, -1},
       {"abc", "", 1, -1},

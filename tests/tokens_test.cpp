@@ -89,7 +89,9 @@ TEST(ReplaceToken, Utf16MatchesOnlyWholeCodeUnits) {
 
 TEST(ReplaceToken, AnsiKeepsDoubleByteStepping) {
   EXPECT_FALSE(lang::containsToken("\x81zh_CN", lang::kChineseToken));
-  EXPECT_EQ(lang::replaceToken("\xD6\xD0zh_CN", "zh_CN", "en_US"), "\xD6\xD0" "en_US");
+  EXPECT_EQ(lang::replaceToken("\xD6\xD0zh_CN", "zh_CN", "en_US"),
+            "\xD6\xD0"
+            "en_US");
 }
 
 }  // namespace

@@ -57,9 +57,15 @@ class TreeTest : public ::testing::Test {
   // The 64-bit tree, mode 1: every key and value once.
   std::set<Item> whole64() const {
     const std::string s = start_;
-    return {{1, s + "\\中文键", ""},     {1, s + "\\中文键\\Deep", ""}, {1, s + "\\My Key", ""},
-            {1, s + "\\Empty", ""},      {2, s, "v1"},                 {2, s, "v2"},
-            {2, s + "\\中文键", "名称"}, {2, s + "\\中文键\\Deep", "d"}, {2, s + "\\My Key", "x"}};
+    return {{1, s + "\\中文键", ""},
+            {1, s + "\\中文键\\Deep", ""},
+            {1, s + "\\My Key", ""},
+            {1, s + "\\Empty", ""},
+            {2, s, "v1"},
+            {2, s, "v2"},
+            {2, s + "\\中文键", "名称"},
+            {2, s + "\\中文键\\Deep", "d"},
+            {2, s + "\\My Key", "x"}};
   }
   std::set<Item> whole32() const {
     return {{1, start_ + "\\Only32Key", ""}, {2, start_, "only32"}};
@@ -133,8 +139,10 @@ TEST_F(TreeTest, ModeZeroListsOneLevelWithEachSubkeysValues) {
   tool_.listTree64(result, kLm, path, 0, nullptr);
   const auto listed = items(result);
   const std::string s = start_;
-  const std::set<Item> expected = {{1, s + "\\中文键", ""}, {1, s + "\\My Key", ""},
-                                   {1, s + "\\Empty", ""}, {2, s + "\\中文键", "名称"},
+  const std::set<Item> expected = {{1, s + "\\中文键", ""},
+                                   {1, s + "\\My Key", ""},
+                                   {1, s + "\\Empty", ""},
+                                   {2, s + "\\中文键", "名称"},
                                    {2, s + "\\My Key", "x"}};
   EXPECT_EQ(std::set<Item>(listed.begin(), listed.end()), expected);
   // Each value follows its own key.

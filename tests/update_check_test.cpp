@@ -60,8 +60,7 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     ASSERT_NE(::GetDlgItem(box, IDCANCEL), nullptr);
     EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr) << "no owner window";
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
-                          &ignored);
+    ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
     expectStartedNormally(app);
     EXPECT_EQ(app.findWindow(kPromptCaption, true), nullptr);
     closeCleanly(app);

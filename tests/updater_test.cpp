@@ -28,7 +28,9 @@ std::string tempFolder() {
   return buffer;
 }
 
-std::string updateTemp() { return tempFolder() + "update.temp"; }
+std::string updateTemp() {
+  return tempFolder() + "update.temp";
+}
 
 std::string probePath() {
   char path[MAX_PATH] = {};
@@ -66,8 +68,8 @@ class UpdaterTest : public ::testing::Test {
     ::DeleteFileA(updateTemp().c_str());
     server_ = std::make_unique<HttpServer>(kPort);
     ASSERT_TRUE(server_->listening());
-    server_->route(kVersionPath, ok("[1.3]\r\nsha256=" + platform::sha256OfFile(probePath()) +
-                                    "\r\n"));
+    server_->route(kVersionPath,
+                   ok("[1.3]\r\nsha256=" + platform::sha256OfFile(probePath()) + "\r\n"));
     server_->route(kExePath, ok(probe_));
   }
   void TearDown() override {
@@ -248,7 +250,8 @@ TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {
   // Wine's WScript.Sleep is a stub that stops the script, so the script as
   // written cannot finish here: its exact bytes are checked above, and this
   // runs the same text without the sleep line to prove the quoted paths.
-  const std::string dir = tempFolder() + "kelvora script " + std::to_string(::GetCurrentProcessId());
+  const std::string dir =
+      tempFolder() + "kelvora script " + std::to_string(::GetCurrentProcessId());
   ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
   const std::string old = dir + "\\Kelvora.exe";
   ASSERT_TRUE(platform::writeFile(old, {"MZ old"}));

@@ -43,9 +43,9 @@ TEST(BytesToHex, FormatsRangesOfBytes) {
       {"\x05", {}, {}, true, "05"},
       {"", {}, {}, true, ""},
       {three, 2, {}, true, "FF,00"},
-      {three, 0, {}, true, "0A,FF,00"},    // below 1 counts as 1
+      {three, 0, {}, true, "0A,FF,00"},  // below 1 counts as 1
       {three, 1, 2, true, "0A,FF"},
-      {three, 2, 5, true, "FF,00"},        // a count past the end runs to the end
+      {three, 2, 5, true, "FF,00"},  // a count past the end runs to the end
       {three, 4, {}, true, ""},
       {three, 1, 0, true, ""},
   };

@@ -9,6 +9,7 @@
 #include "platform/handles.h"
 #include "platform/http.h"
 #include "platform/pause.h"
+#include "platform/process.h"
 #include "platform/shell.h"
 #include "update/progress.h"
 #include "update/update_check.h"
@@ -50,19 +51,9 @@ std::string exeFileName() {
 // Started by its full path; the command line is quoted, since the versioned
 // name holds a space and an unquoted one would find the old "Kelvora.exe" first.
 void startProgram(const std::string& path) {
-  std::string command = "\"" + path + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return;
-  }
-  platform::UniqueKernelHandle process(info.hProcess);
-  platform::UniqueKernelHandle thread(info.hThread);
-  ::WaitForInputIdle(process.get(), 1000);
+  platform::UniqueKernelHandle process =
+      platform::startProcess("\"" + path + "\"", SW_SHOWNORMAL, path);
+  if (process) ::WaitForInputIdle(process.get(), 1000);
 }
 
 }  // namespace
@@ -82,7 +73,9 @@ void launchCleanupScript(const std::string& runDirectory, const std::string& exe
   ::ShellExecuteA(nullptr, "open", script.c_str(), nullptr, "", SW_SHOWNORMAL);
 }
 
-Updater::Updater(platform::Downloader& engine) : engine_(engine) { g_updater = this; }
+Updater::Updater(platform::Downloader& engine) : engine_(engine) {
+  g_updater = this;
+}
 
 Updater::~Updater() {
   if (g_updater == this) g_updater = nullptr;
@@ -120,8 +113,7 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
 
   // What arrives must be an executable, and the one the version file names.
   engine_.start(task_, temp, [expectedSha](const std::string& path) {
-    const platform::Bytes head = platform::readFile(path).substr(0, 2);
-    if (head != "MZ") return false;
+    if (platform::readFileHead(path, 2) != "MZ") return false;
     return expectedSha.empty() || platform::sha256OfFile(path) == expectedSha;
   });
   window_->setTimerInterval(ids::kTimer, 500);
