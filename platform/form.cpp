@@ -32,7 +32,7 @@ HFONT makeFont(const char* face, int dpi, bool underline) {
 
 }  // namespace
 
-Form::Form(const FormSpec& spec) : spec_(spec) {}
+Form::Form(const FormSpec& layout) : spec_(layout) {}
 
 Form::~Form() {
   destroy();

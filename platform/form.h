@@ -38,7 +38,7 @@ class Form {
  public:
   using Handler = std::function<void()>;
 
-  explicit Form(const FormSpec& spec);
+  explicit Form(const FormSpec& layout);
   ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
