@@ -23,6 +23,7 @@
 #include "platform/download.h"
 #include "platform/files.h"
 #include "platform/pause.h"
+#include "platform/shell.h"
 #include "../tests/e2e_driver.h"
 #include "../tests/http_server.h"
 
@@ -54,17 +55,11 @@ std::string winPath(std::string path) {
   return path;
 }
 
-std::string tempFolder() {
-  char buffer[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, buffer);
-  return buffer;
-}
-
 // Milliseconds from process start until `filled` says the window is ready.
 double timeStart(const std::string& exe, const std::string& title, bool prefix, int labelId) {
   e2e::RunningApp app;
   const double begin = nowMs();
-  if (!app.launch(tempFolder(), exe)) return -1;
+  if (!app.launch(platform::tempFolder(), exe)) return -1;
   HWND window = nullptr;
   while (!window) {
     window = app.findWindow(title, !prefix);
@@ -110,7 +105,7 @@ double plainLoop(const std::string& url) {
   std::vector<char> buffer(4096);
   long long total = 0;
   DWORD got = 0;
-  HANDLE file = ::CreateFileA((tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE, 0, nullptr,
+  HANDLE file = ::CreateFileA((platform::tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, 0, nullptr);
   while (request && ::InternetReadFile(request, buffer.data(), 4096, &got) && got > 0) {
     DWORD written = 0;
@@ -120,7 +115,7 @@ double plainLoop(const std::string& url) {
   ::CloseHandle(file);
   if (request) ::InternetCloseHandle(request);
   ::InternetCloseHandle(session);
-  ::DeleteFileA((tempFolder() + "bench-plain.bin").c_str());
+  ::DeleteFileA((platform::tempFolder() + "bench-plain.bin").c_str());
   const double seconds = (nowMs() - begin) / 1000;
   return total / 1048576.0 / seconds;
 }
@@ -153,7 +148,7 @@ int download(const std::string& url, int runs) {
     platform::DownloadTask task;
     task.readSize = 4096;
     task.source = url;
-    task.destination = tempFolder() + "bench-engine.exe";
+    task.destination = platform::tempFolder() + "bench-engine.exe";
     task.onEvent = &onEvent;
     g_done = 0;
     g_ticks.clear();
@@ -170,7 +165,7 @@ int download(const std::string& url, int runs) {
     });
     ::SetTimer(window, 1, 500, nullptr);
     const double begin = nowMs();
-    engine.start(task, tempFolder() + "bench-engine.part");
+    engine.start(task, platform::tempFolder() + "bench-engine.part");
     while (!g_done && engine.running()) {
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
       platform::processPendingMessages();
@@ -244,7 +239,7 @@ int switchBench(const std::string& folder, int runs) {
 }
 
 int footprint(const std::string& kelvora, const std::string& bigExe) {
-  const std::string dir = tempFolder() + "kelvora-bench-footprint";
+  const std::string dir = platform::tempFolder() + "kelvora-bench-footprint";
   ::CreateDirectoryA(dir.c_str(), nullptr);
   const std::string exe = dir + "\\Kelvora.exe";
   ::CopyFileA(kelvora.c_str(), exe.c_str(), FALSE);

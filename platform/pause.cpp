@@ -8,22 +8,23 @@ void pause(unsigned milliseconds) {
   ::Sleep(milliseconds);
 }
 
-void processPendingMessages() {
+bool processPendingMessages() {
   MSG msg;
   while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
+      return false;
     }
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
+  return true;
 }
 
 void pauseProcessingMessages(unsigned milliseconds) {
   const ULONGLONG end = ::GetTickCount64() + milliseconds;
   for (;;) {
-    processPendingMessages();
+    if (!processPendingMessages()) return;
     const ULONGLONG now = ::GetTickCount64();
     if (now >= end) return;
     ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);

@@ -7,10 +7,12 @@ namespace platform {
 void pause(unsigned milliseconds);
 
 // Dispatches every message waiting for this thread, once. A WM_QUIT taken
-// here is posted again so that the message loop still sees it.
-void processPendingMessages();
+// here is posted again so that the message loop still sees it; the result
+// is false then.
+bool processPendingMessages();
 
-// Waits `milliseconds` while still dispatching this thread's messages.
+// Waits `milliseconds` while still dispatching this thread's messages; ends
+// early when the program is asked to quit.
 void pauseProcessingMessages(unsigned milliseconds);
 
 }  // namespace platform

@@ -14,6 +14,15 @@ std::string documentsFolder() {
   return path;
 }
 
+std::string tempFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = ::GetTempPathA(sizeof buffer, buffer);
+  if (n == 0 || n >= sizeof buffer) return {};
+  std::string path(buffer, n);
+  if (path.back() != '\\') path += '\\';
+  return path;
+}
+
 std::string runDirectory() {
   std::string path(MAX_PATH, '\0');
   for (;;) {

@@ -9,6 +9,10 @@ namespace platform {
 // shell cannot say.
 std::string documentsFolder();
 
+// The user's temporary folder, ending in a backslash; empty when Windows
+// cannot say.
+std::string tempFolder();
+
 // The folder of the running executable, without a trailing separator.
 std::string runDirectory();
 

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/process.h"
+#include "platform/shell.h"
 #include "registry/reg_text.h"
 #include "registry/registry_tool.h"
 #include "registry/wow64.h"
@@ -15,19 +16,10 @@ namespace {
 
 unsigned g_tempCounter = 0;  // per process; UI thread only
 
-std::string tempFolder() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetTempPathA(sizeof buffer, buffer);
-  if (n == 0 || n >= sizeof buffer) return {};
-  std::string path(buffer, n);
-  if (path.back() != '\\') path += '\\';
-  return path;
-}
-
 // Claims a fresh "%x.tmp" in the temporary folder by creating it; CREATE_NEW
 // makes the "is it free" test and the claim one step.
 platform::UniqueFile createTempRegFile(std::string& path) {
-  const std::string folder = tempFolder();
+  const std::string folder = platform::tempFolder();
   if (folder.empty()) return {};
   unsigned number = ::GetTickCount() + g_tempCounter++;
   for (int attempt = 0; attempt < 4096; ++attempt, ++number) {

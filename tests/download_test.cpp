@@ -6,6 +6,7 @@
 #include "http_server.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "platform/pause.h"
 
 namespace {
@@ -25,17 +26,12 @@ bool underWine() {
   return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-std::string tempFolder() {
-  char buffer[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, buffer);
-  return buffer;
-}
-
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_events.clear();
-    const std::string stem = tempFolder() + "kelvora-dl-" + std::to_string(::GetCurrentProcessId());
+    const std::string stem =
+        platform::tempFolder() + "kelvora-dl-" + std::to_string(::GetCurrentProcessId());
     temp_ = stem + ".part";
     destination_ = stem + ".exe";
     task_.source = "http://127.0.0.1:" + std::to_string(kPort) + "/file.exe";

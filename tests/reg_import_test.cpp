@@ -6,6 +6,7 @@
 #include <set>
 
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "platform/handles.h"
 #include "registry/registry_tool.h"
 #include "registry_fixture.h"
@@ -17,12 +18,6 @@ using testing_support::ScratchKey;
 using testing_support::uniqueName;
 
 constexpr int kLm = registry::kLocalMachine;
-
-std::string tempFolder() {
-  char buffer[MAX_PATH + 1] = {};
-  ::GetTempPathA(sizeof buffer, buffer);
-  return buffer;
-}
 
 std::set<std::string> tmpFiles(const std::string& folder) {
   std::set<std::string> names;
@@ -61,7 +56,7 @@ class RegImportTest : public ::testing::Test {
 };
 
 TEST_F(RegImportTest, WritesLandInThe64BitViewOnly) {
-  const auto before = tmpFiles(tempFolder());
+  const auto before = tmpFiles(platform::tempFolder());
   ASSERT_TRUE(tool_.regWriteDword(kLm, value("Count"), 255));
   ASSERT_TRUE(tool_.regWriteDword(kLm, value("Max"), 0xFFFFFFFF));
   ASSERT_TRUE(tool_.regWriteString(kLm, value("Name"), "中文 text"));
@@ -81,7 +76,7 @@ TEST_F(RegImportTest, WritesLandInThe64BitViewOnly) {
   for (const char* name : {"Count", "Name", "Blob"}) {
     EXPECT_FALSE(in32BitView(name)) << name << " leaked into Wow6432Node";
   }
-  EXPECT_EQ(tmpFiles(tempFolder()), before) << "the import files are removed";
+  EXPECT_EQ(tmpFiles(platform::tempFolder()), before) << "the import files are removed";
 }
 
 TEST_F(RegImportTest, HexFormsImportTheirExactText) {
@@ -95,13 +90,13 @@ TEST_F(RegImportTest, HexFormsImportTheirExactText) {
 }
 
 TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
-  const auto before = tmpFiles(tempFolder());
+  const auto before = tmpFiles(platform::tempFolder());
   EXPECT_FALSE(tool_.regWriteBinary(kLm, path_ + "\\", "x"));  // no name
   EXPECT_FALSE(tool_.regWriteDword(kLm, path_ + "\\", 1));
   EXPECT_FALSE(tool_.regWriteString(kLm, value("Inject"), "x\r\n\"Evil\"=\"1\""));
   EXPECT_FALSE(tool_.regWriteString(99, value("Bad"), "x"));  // unknown root
   EXPECT_EQ(tool_.read64String(kLm, value("Evil")), "");
-  EXPECT_EQ(tmpFiles(tempFolder()), before);
+  EXPECT_EQ(tmpFiles(platform::tempFolder()), before);
 
   RegistryTool on32;
   on32.is64BitWindows = 0;
@@ -111,14 +106,14 @@ TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
   EXPECT_FALSE(on32.regWriteMultiString(kLm, value("M"), "x"));
   EXPECT_FALSE(on32.regWriteExpandString(kLm, value("E"), "x"));
   EXPECT_EQ(tool_.read64String(kLm, value("S")), "");
-  EXPECT_EQ(tmpFiles(tempFolder()), before) << "nothing written on 32-bit Windows";
+  EXPECT_EQ(tmpFiles(platform::tempFolder()), before) << "nothing written on 32-bit Windows";
 }
 
 TEST_F(RegImportTest, ImportsFilesAndTextFromAFolderWithSpaces) {
-  EXPECT_FALSE(tool_.importRegFile(tempFolder() + "no-such-kelvora-file.reg"));
+  EXPECT_FALSE(tool_.importRegFile(platform::tempFolder() + "no-such-kelvora-file.reg"));
 
   const std::string spaced =
-      tempFolder() + "kelvora dir " + std::to_string(::GetCurrentProcessId()) + "\\";
+      platform::tempFolder() + "kelvora dir " + std::to_string(::GetCurrentProcessId()) + "\\";
   ASSERT_TRUE(::CreateDirectoryA(spaced.c_str(), nullptr));
   const std::string file = spaced + "import me.reg";
   const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" +

@@ -45,11 +45,9 @@ inline void removeTree(const std::string& dir) {
 class SwitchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
     static int counter = 0;
-    root_ = std::string(temp) + "kelvora-e2e-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(++counter) + "\\";
+    root_ = platform::tempFolder() + "kelvora-e2e-" + std::to_string(::GetCurrentProcessId()) +
+            "-" + std::to_string(++counter) + "\\";
     for (const char* sub : {"", "AE\\", "AE\\AMT\\", "work\\", "decoy\\", "decoy\\AMT\\"}) {
       ::CreateDirectoryA((root_ + sub).c_str(), nullptr);
     }

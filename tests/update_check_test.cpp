@@ -6,6 +6,7 @@
 #include "app/control_ids.h"
 #include "e2e_driver.h"
 #include "http_server.h"
+#include "platform/shell.h"
 
 namespace {
 
@@ -17,12 +18,6 @@ namespace ids = app::ids;
 constexpr unsigned short kPort = KELVORA_TEST_PORT;
 constexpr char kVersionPath[] = "/kelvora/version.txt";
 constexpr char kPromptCaption[] = "更新提示";
-
-std::string workDir() {
-  char temp[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, temp);
-  return temp;
-}
 
 Response answer(int status, std::string body) {
   Response r;
@@ -52,7 +47,7 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     SCOPED_TRACE(body);
     server.route(kVersionPath, answer(200, body));
     RunningApp app;
-    ASSERT_TRUE(app.launch(workDir()));
+    ASSERT_TRUE(app.launch(platform::tempFolder()));
     HWND box = app.waitForWindow(kPromptCaption, true, 30000);
     ASSERT_NE(box, nullptr) << "no update prompt";
     EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), "发现新版本 v1.3，点击确定下载新版本");
@@ -93,7 +88,7 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
     server.route(kVersionPath, c.response);
     const int before = server.hits(kVersionPath);
     RunningApp app;
-    ASSERT_TRUE(app.launch(workDir()));
+    ASSERT_TRUE(app.launch(platform::tempFolder()));
     expectStartedNormally(app);
     EXPECT_EQ(app.findWindow(kPromptCaption, true), nullptr);
     EXPECT_GT(server.hits(kVersionPath), before) << "the version file was asked for";
@@ -104,7 +99,7 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
   server.route(kVersionPath, redirect);
   server.route("/kelvora/real.txt", answer(200, "[1.3]"));
   RunningApp app;
-  ASSERT_TRUE(app.launch(workDir()));
+  ASSERT_TRUE(app.launch(platform::tempFolder()));
   HWND box = app.waitForWindow(kPromptCaption, true, 30000);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(server.hits("/kelvora/real.txt"), 1);
@@ -118,7 +113,7 @@ TEST(VersionCheck, UnreachableOrHungServerNeverHoldsStartUpForLong) {
   {
     SCOPED_TRACE("connection refused");
     RunningApp app;
-    ASSERT_TRUE(app.launch(workDir()));
+    ASSERT_TRUE(app.launch(platform::tempFolder()));
     expectStartedNormally(app);
     closeCleanly(app);
   }
@@ -131,7 +126,7 @@ TEST(VersionCheck, UnreachableOrHungServerNeverHoldsStartUpForLong) {
     server.answerAll(hang);
     RunningApp app;
     const ULONGLONG begin = ::GetTickCount64();
-    ASSERT_TRUE(app.launch(workDir()));
+    ASSERT_TRUE(app.launch(platform::tempFolder()));
     expectStartedNormally(app);
     const ULONGLONG elapsed = ::GetTickCount64() - begin;
     EXPECT_GE(server.hits(kVersionPath), 1);

@@ -8,6 +8,7 @@
 #include "http_server.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "update/progress.h"
 #include "update/update_window.h"
 
@@ -22,14 +23,8 @@ constexpr unsigned short kPort = KELVORA_TEST_PORT;
 constexpr char kVersionPath[] = "/kelvora/version.txt";
 constexpr char kExePath[] = "/kelvora/Kelvora.exe";
 
-std::string tempFolder() {
-  char buffer[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, buffer);
-  return buffer;
-}
-
 std::string updateTemp() {
-  return tempFolder() + "update.temp";
+  return platform::tempFolder() + "update.temp";
 }
 
 std::string probePath() {
@@ -58,8 +53,8 @@ class UpdaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
     static int counter = 0;
-    runDir_ = tempFolder() + "kelvora-update-" + std::to_string(::GetCurrentProcessId()) + "-" +
-              std::to_string(++counter);
+    runDir_ = platform::tempFolder() + "kelvora-update-" + std::to_string(::GetCurrentProcessId()) +
+              "-" + std::to_string(++counter);
     ASSERT_TRUE(::CreateDirectoryA(runDir_.c_str(), nullptr));
     exe_ = runDir_ + "\\Kelvora.exe";
     ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), exe_.c_str(), FALSE));
@@ -251,7 +246,7 @@ TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {
   // written cannot finish here: its exact bytes are checked above, and this
   // runs the same text without the sleep line to prove the quoted paths.
   const std::string dir =
-      tempFolder() + "kelvora script " + std::to_string(::GetCurrentProcessId());
+      platform::tempFolder() + "kelvora script " + std::to_string(::GetCurrentProcessId());
   ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
   const std::string old = dir + "\\Kelvora.exe";
   ASSERT_TRUE(platform::writeFile(old, {"MZ old"}));

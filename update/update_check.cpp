@@ -8,8 +8,12 @@
 
 namespace update {
 
+std::optional<std::string> fetchVersionFile(const std::string& versionUrl) {
+  return platform::httpGet(versionUrl, kMaxVersionFile);
+}
+
 std::string fetchRemoteVersion(const std::string& versionUrl) {
-  const auto body = platform::httpGet(versionUrl, kMaxVersionFile);
+  const auto body = fetchVersionFile(versionUrl);
   return body ? parseVersionFile(*body) : std::string();
 }
 

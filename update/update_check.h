@@ -3,12 +3,16 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace update {
 
 // Largest version file taken: anything bigger is not one.
 inline constexpr std::size_t kMaxVersionFile = 64 * 1024;
+
+// The version file's bytes; nullopt when it could not be read.
+std::optional<std::string> fetchVersionFile(const std::string& versionUrl);
 
 // The version on the server, or empty when it could not be read or its
 // answer was unusable.

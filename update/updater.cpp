@@ -7,7 +7,6 @@
 
 #include "platform/files.h"
 #include "platform/handles.h"
-#include "platform/http.h"
 #include "platform/pause.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -58,10 +57,9 @@ void startProgram(const std::string& path) {
 
 }  // namespace
 
+// The folder already ends in a backslash; the name keeps its own.
 std::string downloadTempPath() {
-  char buffer[MAX_PATH + 1] = {};
-  const DWORD n = ::GetTempPathA(sizeof buffer, buffer);
-  return std::string(buffer, n < sizeof buffer ? n : 0) + "\\update.temp";
+  return platform::tempFolder() + "\\update.temp";
 }
 
 void launchCleanupScript(const std::string& runDirectory, const std::string& exeName) {
@@ -83,7 +81,7 @@ Updater::~Updater() {
 
 bool Updater::start(const std::string& versionUrl, const std::string& downloadUrl,
                     const std::string& fileName) {
-  const auto body = platform::httpGet(versionUrl, kMaxVersionFile);
+  const auto body = fetchVersionFile(versionUrl);
   const std::string remote = body ? parseVersionFile(*body) : std::string();
   if (remote.empty() || engine_.running()) return false;
   remoteVersion_ = remote;
