@@ -24,7 +24,7 @@ void endOfProgram() {
 
 int Program::run() {
   downloader_ = std::make_unique<platform::Downloader>();
-  updater_ = std::make_unique<update::Updater>(*downloader_);
+  updater_ = std::make_unique<update::Updater>(*downloader_, updatePublicKey());
   registry_ = std::make_unique<registry::RegistryTool>();
   registry_->probe64BitWindows();
   registry_->initialise();
@@ -52,17 +52,19 @@ void Program::onCreated() {
                                    frame.right - frame.left, frame.bottom - frame.top);
   mainWindow_->move(at.x, at.y);
   mainWindow_->setTitle("Kelvora v" + mainWindow_->text(ids::kVersionLabel));
-  update::checkForUpdate(mainWindow_->text(ids::kVersionLabel),
-                         update::joinUrl(updateBaseUrl(), update::kVersionFile),
-                         update::joinUrl(updateBaseUrl(), update::kExecutableFile),
-                         [this](const std::string& versionUrl, const std::string& downloadUrl,
-                                const std::string& fileName) {
-                           return updater_->start(versionUrl, downloadUrl, fileName);
-                         });
+  update::checkForUpdate(
+      mainWindow_->text(ids::kVersionLabel), update::joinUrl(updateBaseUrl(), update::kVersionFile),
+      update::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
+      [this](const std::string& versionUrl, const std::string& downloadUrl,
+             const std::string& fileName) {
+        return updater_->start(versionUrl, downloadUrl, fileName);
+      });
   switcher_->showState();
 }
 
 void Program::shutdown() noexcept {
+  if (ended_) return;
+  ended_ = true;
   updater_.reset();
   if (downloader_) downloader_->shutdown();
   downloader_.reset();

@@ -22,8 +22,9 @@ class Program {
   // result is the process exit code.
   int run();
 
-  // Frees every program-wide object; safe to call more than once. Also runs
-  // from atexit, for the paths that end the process from inside a handler.
+  // The end-of-program routine: frees every program-wide object, once. Runs
+  // after the message loop has ended; registered with atexit as well, where
+  // it then finds nothing left to do.
   void shutdown() noexcept;
 
  private:
@@ -34,6 +35,7 @@ class Program {
   std::unique_ptr<registry::RegistryTool> registry_;
   std::unique_ptr<platform::Form> mainWindow_;
   std::unique_ptr<lang::Switcher> switcher_;
+  bool ended_ = false;
 };
 
 }  // namespace app

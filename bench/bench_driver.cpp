@@ -2,6 +2,9 @@
 // bench/run collects. Every figure is the median of repeated runs.
 //   startup KELVORA FLOOR N     start-up to labels filled, server refusing
 //   hung KELVORA N              start-up with a server that never answers
+//   trickle KELVORA N           start-up with a server sending one byte a second
+//   signed KEYED UNKEYED N      start-up checking a signed version file against
+//                               the build without a key reading a plain one
 //   download URL N              engine against a plain WinINet loop; UI ticks
 //   switch FOLDER N             one click's work against one file copy
 //   footprint KELVORA BIGEXE    peak working set during a download
@@ -24,8 +27,10 @@
 #include "platform/files.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
+#include "update/update_check.h"
 #include "../tests/e2e_driver.h"
 #include "../tests/http_server.h"
+#include "../tests/support/signing.h"
 
 namespace {
 
@@ -97,6 +102,52 @@ int hung(const std::string& kelvora, int runs) {
   return 0;
 }
 
+int trickle(const std::string& kelvora, int runs) {
+  e2e::HttpServer server(47613);
+  e2e::Response slow;
+  slow.body = testing_support::signedVersionFile("1.3", "MZ");
+  slow.pieceSize = 1;
+  slow.pieceDelayMs = 1000;
+  server.answerAll(slow);
+  std::vector<double> k;
+  for (int i = 0; i < runs; ++i) {
+    k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
+  }
+  report("trickle_startup_ms", median(k));
+  return 0;
+}
+
+// The same version as ours, so that no prompt stops the clock.
+int signedCost(const std::string& keyed, const std::string& unkeyed, int runs) {
+  e2e::HttpServer server(47613);
+  e2e::Response plain;
+  plain.body = "[1.2]\r\n";
+  e2e::Response signedFile;
+  signedFile.body = testing_support::signedVersionFile("1.2", "MZ");
+  std::vector<double> withKey, withoutKey;
+  timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId);  // warm-up
+  for (int i = 0; i < runs; ++i) {
+    server.answerAll(signedFile);
+    withKey.push_back(timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId));
+    server.answerAll(plain);
+    withoutKey.push_back(timeStart(unkeyed, "Kelvora v", true, app::ids::kXmlPathEditId));
+  }
+  report("signed_startup_ms", median(withKey));
+  report("unsigned_startup_ms", median(withoutKey));
+  // The check itself, in this process: the first call loads CNG's providers.
+  const std::string key = testing_support::testPublicKey();
+  std::vector<double> calls;
+  for (int i = 0; i < 101; ++i) {
+    const double t = nowMs();
+    if (!update::checkVersionFile(signedFile.body, key)) return 1;
+    calls.push_back(nowMs() - t);
+  }
+  report("signed_check_first_ms", calls[0]);
+  calls.erase(calls.begin());
+  report("signed_check_ms", median(calls));
+  return 0;
+}
+
 double plainLoop(const std::string& url) {
   const double begin = nowMs();
   HINTERNET session = ::InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -105,8 +156,8 @@ double plainLoop(const std::string& url) {
   std::vector<char> buffer(4096);
   long long total = 0;
   DWORD got = 0;
-  HANDLE file = ::CreateFileA((platform::tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = ::CreateFileA((platform::tempFolder() + "bench-plain.bin").c_str(), GENERIC_WRITE,
+                              0, nullptr, CREATE_ALWAYS, 0, nullptr);
   while (request && ::InternetReadFile(request, buffer.data(), 4096, &got) && got > 0) {
     DWORD written = 0;
     ::WriteFile(file, buffer.data(), got, &written, nullptr);
@@ -285,6 +336,8 @@ int main(int argc, char** argv) {
   auto count = [&](int i) { return i < argc ? std::atoi(argv[i]) : 5; };
   if (command == "startup") return startup(arg(2), arg(3), count(4));
   if (command == "hung") return hung(arg(2), count(3));
+  if (command == "trickle") return trickle(arg(2), count(3));
+  if (command == "signed") return signedCost(arg(2), arg(3), count(4));
   if (command == "download") return download(argv[2], count(3));
   if (command == "switch") return switchBench(arg(2), count(3));
   if (command == "footprint") return footprint(arg(2), arg(3));

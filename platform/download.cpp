@@ -1,12 +1,12 @@
 #include "platform/download.h"
 
-#include <bcrypt.h>
-
 #include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/hash.h"
+#include "platform/hex.h"
 #include "platform/http.h"
 
 namespace platform {
@@ -15,6 +15,7 @@ namespace {
 constexpr char kEventClass[] = "KelvoraDownloadEvents";
 constexpr UINT kEventMessage = WM_APP + 40;
 constexpr UINT kDoneMessage = WM_APP + 41;
+constexpr unsigned kGenerationMask = 0xFFFFFF;  // what fits above the event type in wParam
 
 std::string lower(std::string text) {
   for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
@@ -53,17 +54,6 @@ bool writeAll(HANDLE file, const char* data, std::size_t size) {
   return true;
 }
 
-struct AlgorithmTraits {
-  using pointer = BCRYPT_ALG_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-  using pointer = BCRYPT_HASH_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptDestroyHash(h); }
-};
-
 }  // namespace
 
 Downloader::Downloader() {
@@ -91,8 +81,9 @@ LRESULT CALLBACK Downloader::eventWindowProc(HWND hwnd, UINT message, WPARAM wPa
                                              LPARAM lParam) {
   auto* self = reinterpret_cast<Downloader*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (self && message == kEventMessage) {
-    if (self->handler_) {
-      self->handler_(static_cast<int>(wParam), 0, static_cast<int>(lParam), 0, 0);
+    try {
+      self->deliver(wParam, lParam);
+    } catch (...) {  // nothing may unwind through the system's frames
     }
     return 0;
   }
@@ -103,8 +94,28 @@ LRESULT CALLBACK Downloader::eventWindowProc(HWND hwnd, UINT message, WPARAM wPa
   return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void Downloader::post(int type, int value) {
-  if (events_) ::PostMessageA(events_, kEventMessage, static_cast<WPARAM>(type), value);
+// The event type goes in the low byte of wParam, the transfer's generation above it.
+void Downloader::post(unsigned generation, int type, int value) {
+  if (events_) {
+    const WPARAM tagged = static_cast<WPARAM>(generation & kGenerationMask) << 8 | (type & 0xFF);
+    ::PostMessageA(events_, kEventMessage, tagged, value);
+  }
+}
+
+void Downloader::deliver(WPARAM wParam, LPARAM lParam) {
+  const int type = static_cast<int>(wParam & 0xFF);
+  {
+    std::lock_guard lock(abortMutex_);
+    // A stopped transfer's events, queued before the stop, are dropped.
+    if ((static_cast<unsigned>(wParam >> 8) & kGenerationMask) != (generation_ & kGenerationMask)) {
+      return;
+    }
+    if (type == kComplete) {
+      if (!completionPending_) return;
+      completionPending_ = false;
+    }
+  }
+  if (handler_) handler_(type, 0, static_cast<int>(lParam), 0, 0);
 }
 
 void Downloader::join() {
@@ -112,7 +123,7 @@ void Downloader::join() {
 }
 
 bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
-                       DownloadVerifier verify) {
+                       DownloadChecks checks) {
   if (running_) return false;
   join();
   handler_ = task.onEvent;
@@ -120,10 +131,17 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
   destination_ = task.destination;
   received_ = 0;
   stopping_ = false;
-  aborted_ = false;
+  unsigned generation = 0;
+  {
+    std::lock_guard lock(abortMutex_);
+    aborted_ = false;
+    completionPending_ = false;
+    generation = ++generation_;
+  }
+  checks.maxSize = std::min(checks.maxSize, kMaxDownloadBytes);
   running_ = true;
   try {
-    worker_ = std::thread(&Downloader::run, this, task, tempPath, std::move(verify));
+    worker_ = std::thread(&Downloader::run, this, task, tempPath, std::move(checks), generation);
   } catch (...) {
     running_ = false;
     return false;
@@ -131,9 +149,15 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
   return true;
 }
 
-void Downloader::run(DownloadTask task, std::string tempPath, DownloadVerifier verify) {
-  bool ok = transfer(task, tempPath);
-  if (ok && verify) ok = verify(tempPath);
+void Downloader::run(DownloadTask task, std::string tempPath, DownloadChecks checks,
+                     unsigned generation) {
+  DownloadResult result;
+  bool ok = false;
+  try {
+    ok = transfer(task, tempPath, checks, generation, result);
+  } catch (...) {
+    ok = false;
+  }
   if (ok && !task.overwrite &&
       ::GetFileAttributesA(task.destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
     ok = false;
@@ -144,12 +168,24 @@ void Downloader::run(DownloadTask task, std::string tempPath, DownloadVerifier v
              MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
   }
   if (!ok) ::DeleteFileA(tempPath.c_str());
-  if (ok && !stopping_) post(kComplete, 0);
+  {
+    std::lock_guard lock(abortMutex_);
+    if (ok && aborted_) {
+      // stop() came while the file was being moved: nobody wants it now.
+      ::DeleteFileA(task.destination.c_str());
+    } else if (ok) {
+      result_ = std::move(result);
+      completionPending_ = true;
+      post(generation, kComplete, 0);
+    }
+  }
   running_ = false;
   if (events_) ::PostMessageA(events_, kDoneMessage, 0, 0);
 }
 
-bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath) {
+bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
+                          const DownloadChecks& checks, unsigned generation,
+                          DownloadResult& result) {
   if (!allowedType(task.destination, task.fileTypes)) return false;
   const HttpTimeouts timeouts = {positive(task.connectTimeoutMs, 20000),
                                  positive(task.sendTimeoutMs, 20000),
@@ -174,7 +210,14 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath)
       }
     }
     if (!http || stopping_ || http->contentLength > INT32_MAX) return;
-    if (http->contentLength >= 0) post(kTotalSize, static_cast<int>(http->contentLength));
+    const long long announced = http->contentLength;
+    if (announced > checks.maxSize ||
+        (checks.size >= 0 && announced >= 0 && announced != checks.size)) {
+      return;
+    }
+    if (checks.lengthRequired && announced < 0 && checks.size < 0) return;
+    const long long expected = announced >= 0 ? announced : checks.size;
+    if (expected >= 0) post(generation, kTotalSize, static_cast<int>(expected));
 
     UniqueFile file(::CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -186,6 +229,8 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath)
     std::vector<char> buffer(readSize);
     std::string pending;
     pending.reserve(flushAt + readSize);
+    std::string head;
+    Sha256 hash;
     long long total = 0;
     const ULONGLONG begin = ::GetTickCount64();
     for (;;) {
@@ -198,7 +243,13 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath)
       if (got == 0) break;
       pending.append(buffer.data(), got);
       total += got;
-      if (total > INT32_MAX) return;
+      // Stop at the first byte past what the file may have.
+      if (total > checks.maxSize || (checks.size >= 0 && total > checks.size)) return;
+      if (head.size() < checks.head.size()) {
+        head.append(buffer.data(), std::min<std::size_t>(got, checks.head.size() - head.size()));
+        if (checks.head.compare(0, head.size(), head) != 0) return;
+      }
+      hash.update(std::string_view(buffer.data(), got));
       received_ = static_cast<int>(total);
       if (pending.size() >= flushAt) {
         if (!writeAll(file.get(), pending.data(), pending.size())) return;
@@ -211,7 +262,13 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath)
     }
     if (!writeAll(file.get(), pending.data(), pending.size())) return;
     // A connection that ended early is not the file the server announced.
-    if (http->contentLength >= 0 && total != http->contentLength) return;
+    if (expected >= 0 && total != expected) return;
+    if (head != checks.head) return;
+    const std::string digest = hash.finish();
+    if (digest.empty()) return;
+    result.size = total;
+    result.sha256 = toHex(digest);
+    if (!checks.sha256.empty() && result.sha256 != checks.sha256) return;
     ok = ::FlushFileBuffers(file.get()) != 0;
   }();
 
@@ -230,14 +287,26 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath)
 }
 
 bool Downloader::stop(Bytes& resume, int mode) {
-  if (!running_ || mode != 2) return false;
-  stopping_ = true;
+  if (mode != 2) return false;
+  bool stopped = false;
   {
     std::lock_guard lock(abortMutex_);
-    aborted_ = true;
-    if (abortHandle_) ::InternetCloseHandle(abortHandle_);
-    abortHandle_ = nullptr;
+    ++generation_;  // drops whatever of this transfer is still queued
+    if (completionPending_) {
+      // Finished, but the program has not heard of it: it never will.
+      completionPending_ = false;
+      ::DeleteFileA(destination_.c_str());
+      stopped = true;
+    }
+    if (running_) {
+      stopping_ = true;
+      aborted_ = true;
+      if (abortHandle_) ::InternetCloseHandle(abortHandle_);
+      abortHandle_ = nullptr;
+      stopped = true;
+    }
   }
+  if (!stopped) return false;
   for (int i = 0; i < 100 && running_; ++i) ::Sleep(10);
   if (!running_) join();
   resume = source_ + "\r\n" + destination_ + "\r\n" + std::to_string(received_.load());
@@ -250,36 +319,6 @@ void Downloader::shutdown() {
     stop(ignored, 2);
   }
   join();
-}
-
-std::string sha256OfFile(const std::string& path) {
-  UniqueHandle<AlgorithmTraits> algorithm;
-  if (::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
-    return {};
-  }
-  UniqueHandle<HashTraits> hash;
-  if (::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0) != 0) return {};
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  std::vector<unsigned char> buffer(1 << 16);
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-      return {};
-    }
-    if (got == 0) break;
-    if (::BCryptHashData(hash.get(), buffer.data(), got, 0) != 0) return {};
-  }
-  unsigned char digest[32];
-  if (::BCryptFinishHash(hash.get(), digest, sizeof digest, 0) != 0) return {};
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0x0F];
-  }
-  return hex;
 }
 
 }  // namespace platform

@@ -48,9 +48,26 @@ struct DownloadTask {
   std::string userAgent;                                        // 20: empty = the program's own
 };
 
-// Checks a finished file before it may replace the destination; runs on the
-// worker thread, must not touch windows.
-using DownloadVerifier = std::function<bool(const std::string& path)>;
+// Every transfer is capped here, whatever else is expected of it.
+inline constexpr long long kMaxDownloadBytes = 64LL * 1024 * 1024;
+
+// What a finished file must be before it may replace the destination.
+struct DownloadChecks {
+  long long size = -1;                    // exact length; -1: whatever the server announces
+  long long maxSize = kMaxDownloadBytes;  // more than this fails at once (never above the cap)
+  std::string sha256;                     // 64 lowercase hex digits; empty: not checked
+  std::string head;                       // the bytes the file must start with
+  // Fail when neither the answer nor `size` says how long the file is: a
+  // connection that ends early would otherwise look like the whole file.
+  bool lengthRequired = false;
+};
+
+// What a completed transfer delivered, read on the UI thread after the
+// completion event.
+struct DownloadResult {
+  long long size = 0;
+  std::string sha256;  // of the bytes as they arrived, 64 lowercase hex digits
+};
 
 class Downloader {
  public:
@@ -61,20 +78,25 @@ class Downloader {
   Downloader& operator=(const Downloader&) = delete;
 
   // Starts `task` in the background; the body goes to `tempPath` and is moved
-  // to the destination only when whole, answered 200 and accepted by
-  // `verify`. A failed transfer removes the temporary file and sends no
-  // completion event. False when a transfer is already running.
-  bool start(const DownloadTask& task, const std::string& tempPath, DownloadVerifier verify = {});
+  // to the destination only when whole, answered 200 and as `checks` demands.
+  // A transfer fails as soon as it runs past the size it may have. A failed
+  // transfer removes the temporary file and sends no completion event. False
+  // when a transfer is already running.
+  bool start(const DownloadTask& task, const std::string& tempPath, DownloadChecks checks = {});
 
   // Bytes received so far; 0 or less when no transfer runs. Any thread.
   int received() const { return running_ ? received_.load() : 0; }
   bool running() const { return running_; }
+  // The last completed transfer; valid from its completion event on.
+  const DownloadResult& result() const { return result_; }
 
   // Ends a running transfer and returns within about a second, even when the
   // worker is inside a blocked read: closing its session aborts that read on
-  // Windows (Wine lets it run to the receive time-out). No completion event
-  // follows. Fills `resume` with what resuming needs: source, destination and
-  // bytes so far, one per line. Mode 2 is the only mode. False when nothing runs.
+  // Windows (Wine lets it run to the receive time-out). No event of that
+  // transfer is delivered afterwards, even one already queued; a file it
+  // finished but whose completion was not yet delivered is deleted. Fills
+  // `resume` with what resuming needs: source, destination and bytes so far,
+  // one per line. Mode 2 is the only mode. False when there was nothing to stop.
   bool stop(Bytes& resume, int mode);
 
   // Stops any transfer and joins the worker.
@@ -82,9 +104,11 @@ class Downloader {
 
  private:
   static LRESULT CALLBACK eventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  void run(DownloadTask task, std::string tempPath, DownloadVerifier verify);
-  bool transfer(const DownloadTask& task, const std::string& tempPath);
-  void post(int type, int value);
+  void run(DownloadTask task, std::string tempPath, DownloadChecks checks, unsigned generation);
+  bool transfer(const DownloadTask& task, const std::string& tempPath, const DownloadChecks& checks,
+                unsigned generation, DownloadResult& result);
+  void post(unsigned generation, int type, int value);
+  void deliver(WPARAM wParam, LPARAM lParam);
   void join();
 
   HWND events_ = nullptr;
@@ -92,16 +116,15 @@ class Downloader {
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};
   std::atomic<int> received_{0};
-  std::mutex abortMutex_;
+  std::mutex abortMutex_;            // guards the members below it
   HINTERNET abortHandle_ = nullptr;  // the worker's session, closed by stop()
   bool aborted_ = false;
+  unsigned generation_ = 0;         // events of older transfers are dropped
+  bool completionPending_ = false;  // finished, completion posted, not yet delivered
+  DownloadResult result_;
   DownloadEventHandler handler_ = nullptr;
   std::string source_;
   std::string destination_;
 };
-
-// The SHA-256 of a file's contents as 64 lowercase hex digits (CNG); empty
-// when the file cannot be read.
-std::string sha256OfFile(const std::string& path);
 
 }  // namespace platform

@@ -211,7 +211,12 @@ LRESULT CALLBACK Form::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     self->hwnd_ = nullptr;
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
   }
-  return self->handle(message, wParam, lParam);
+  // Nothing may unwind through the system's frames above us.
+  try {
+    return self->handle(message, wParam, lParam);
+  } catch (...) {
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  }
 }
 
 LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -282,8 +287,12 @@ int runMessageLoop() {
   return static_cast<int>(msg.wParam);
 }
 
-int messageBox(std::string_view text, std::string_view caption, UINT flags) {
-  return ::MessageBoxA(nullptr, std::string(text).c_str(), std::string(caption).c_str(), flags);
+void quitMessageLoop(int exitCode) {
+  ::PostQuitMessage(exitCode);
+}
+
+int messageBox(std::string_view text, std::string_view caption, UINT flags, HWND owner) {
+  return ::MessageBoxA(owner, std::string(text).c_str(), std::string(caption).c_str(), flags);
 }
 
 }  // namespace platform

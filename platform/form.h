@@ -94,7 +94,10 @@ class Form {
 // Runs the message loop until WM_QUIT; returns its exit code.
 int runMessageLoop();
 
-// MessageBoxA with no owner window.
-int messageBox(std::string_view text, std::string_view caption, UINT flags);
+// Asks the message loop of this thread to end with `exitCode`.
+void quitMessageLoop(int exitCode);
+
+// MessageBoxA, modal to `owner` (none when null).
+int messageBox(std::string_view text, std::string_view caption, UINT flags, HWND owner = nullptr);
 
 }  // namespace platform

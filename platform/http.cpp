@@ -1,5 +1,11 @@
 #include "platform/http.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace platform {
 namespace {
 
@@ -73,18 +79,27 @@ std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
   return http;
 }
 
-std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
-                             const HttpTimeouts& timeouts) {
-  UniqueInternet session = openSession(timeouts);
-  if (!session) return std::nullopt;
-  auto http = openGet(session.get(), url, timeouts);
-  if (!http) return std::nullopt;
-  if (http->contentLength > static_cast<long long>(maxBytes)) return std::nullopt;
+namespace {
+
+// What the caller and the fetching thread share. Whoever sets `abandoned`
+// closes the session; the thread then drops its own handles unclosed, since
+// closing the session closed them.
+struct Fetch {
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;
+  bool abandoned = false;
+  std::optional<Bytes> body;
+};
+
+std::optional<Bytes> readBody(HttpRequest& http, std::size_t maxBytes, ULONGLONG deadline) {
+  if (http.contentLength > static_cast<long long>(maxBytes)) return std::nullopt;
   Bytes body;
   char buffer[8192];
   for (;;) {
     DWORD got = 0;
-    if (!::InternetReadFile(http->request.get(), buffer, sizeof buffer, &got)) {
+    if (::GetTickCount64() >= deadline ||
+        !::InternetReadFile(http.request.get(), buffer, sizeof buffer, &got)) {
       return std::nullopt;
     }
     if (got == 0) break;
@@ -92,10 +107,55 @@ std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
     body.append(buffer, got);
   }
   // A body cut short is not the file the server announced.
-  if (http->contentLength >= 0 && static_cast<long long>(body.size()) != http->contentLength) {
+  if (http.contentLength >= 0 && static_cast<long long>(body.size()) != http.contentLength) {
     return std::nullopt;
   }
   return body;
+}
+
+}  // namespace
+
+std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
+                             const HttpTimeouts& timeouts, DWORD deadlineMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
+  UniqueInternet session = openSession(timeouts);
+  if (!session) return std::nullopt;
+  auto fetch = std::make_shared<Fetch>();
+  const HINTERNET shared = session.get();
+  try {
+    std::thread([fetch, shared, url, maxBytes, timeouts, deadline] {
+      std::optional<HttpRequest> http;
+      std::optional<Bytes> body;
+      try {
+        http = openGet(shared, url, timeouts);
+        if (http) body = readBody(*http, maxBytes, deadline);
+      } catch (...) {
+        body.reset();
+      }
+      std::lock_guard lock(fetch->mutex);
+      if (http && fetch->abandoned) {
+        http->request.release();
+        http->connection.release();
+      }
+      http.reset();
+      fetch->body = std::move(body);
+      fetch->done = true;
+      fetch->finished.notify_all();
+    }).detach();
+  } catch (...) {
+    return std::nullopt;
+  }
+  std::unique_lock lock(fetch->mutex);
+  const auto left = std::chrono::milliseconds(deadline - std::min(deadline, ::GetTickCount64()));
+  if (fetch->finished.wait_for(lock, left, [&] { return fetch->done; })) {
+    return std::move(fetch->body);
+  }
+  // Closing the session aborts a call blocked in it (Wine lets such a call
+  // run to its own time-out; the thread ends then).
+  fetch->abandoned = true;
+  lock.unlock();
+  session.reset();
+  return std::nullopt;
 }
 
 }  // namespace platform

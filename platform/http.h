@@ -48,8 +48,11 @@ std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
                                    const HttpTimeouts& timeouts, DWORD* status = nullptr);
 
 // The whole body of a 200 answer, at most `maxBytes`; nullopt on any failure,
-// any other status, or a larger body.
+// any other status, a larger body, or when the whole fetch (connect, send,
+// every read) is not done within `deadlineMs`, however the server paces its
+// bytes. Returns by the deadline: a fetch still blocked then is abandoned to
+// a thread of its own, which ends when WinINet lets go of it.
 std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
-                             const HttpTimeouts& timeouts = {});
+                             const HttpTimeouts& timeouts = {}, DWORD deadlineMs = 10000);
 
 }  // namespace platform

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
+#include "platform/text.h"
+
 namespace platform {
 
 std::string documentsFolder() {
@@ -23,18 +25,22 @@ std::string tempFolder() {
   return path;
 }
 
-std::string runDirectory() {
+std::string exePath() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (n == 0) return {};
     if (n < path.size()) {
       path.resize(n);
-      break;
+      return path;
     }
     path.resize(path.size() * 2);
   }
-  const auto slash = path.find_last_of("\\/");
+}
+
+std::string runDirectory() {
+  const std::string path = exePath();
+  const auto slash = findLastOf(path, "\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 

@@ -13,6 +13,9 @@ std::string documentsFolder();
 // cannot say.
 std::string tempFolder();
 
+// The running executable's full path; empty when Windows cannot say.
+std::string exePath();
+
 // The folder of the running executable, without a trailing separator.
 std::string runDirectory();
 

@@ -57,6 +57,14 @@ std::string bytesToText(std::string_view bytes) {
   return std::string(zero == std::string_view::npos ? bytes : bytes.substr(0, zero));
 }
 
+std::size_t findLastOf(std::string_view text, std::string_view chars) {
+  std::size_t found = std::string_view::npos;
+  for (std::size_t i = 0; i < text.size(); i += charLength(text, i)) {
+    if (charLength(text, i) == 1 && chars.find(text[i]) != std::string_view::npos) found = i;
+  }
+  return found;
+}
+
 std::string removeSpaces(std::string_view text) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {

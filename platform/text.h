@@ -33,6 +33,10 @@ inline Bytes textToBytes(std::string_view text) {
   return Bytes(text);
 }
 
+// Byte index of the last character of `text` that is one of `chars` (ASCII),
+// never the second byte of a double-byte character; npos when there is none.
+std::size_t findLastOf(std::string_view text, std::string_view chars);
+
 // Every space removed: ASCII 0x20 and the GBK full-width space A1 A1.
 std::string removeSpaces(std::string_view text);
 

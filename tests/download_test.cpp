@@ -6,6 +6,8 @@
 #include "http_server.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/hash.h"
+#include "platform/hex.h"
 #include "platform/shell.h"
 #include "platform/pause.h"
 
@@ -72,6 +74,97 @@ TEST_F(DownloadTest, CompletesWithBothEventsOnThisThread) {
   EXPECT_EQ(platform::readFile(destination_), r.body);
   EXPECT_FALSE(platform::fileExists(temp_));
   EXPECT_LE(engine.received(), 0) << "nothing runs any more";
+  EXPECT_EQ(engine.result().size, 300002);
+  EXPECT_EQ(engine.result().sha256, platform::toHex(platform::sha256(r.body)));
+}
+
+TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
+  const std::string body = "MZ" + std::string(100000, 'c');
+  const std::string sha = platform::toHex(platform::sha256(body));
+  Response plain;
+  plain.body = body;
+  Response chunked = plain;
+  chunked.chunked = true;
+  Response trailing = chunked;
+  // More than one read past the end, and then silence: only counting ends it.
+  trailing.body += std::string(8192, 's');
+  trailing.stallAtDrop = true;
+  trailing.dropAfter = static_cast<long long>(trailing.body.size());
+  Response cut = chunked;
+  cut.dropAfter = 50000;
+  auto checks = [](long long size, std::string sha256, bool lengthRequired) {
+    platform::DownloadChecks c;
+    c.size = size;
+    c.sha256 = std::move(sha256);
+    c.head = "MZ";
+    c.lengthRequired = lengthRequired;
+    return c;
+  };
+  const long long n = static_cast<long long>(body.size());
+  struct Case {
+    const char* what;
+    Response response;
+    platform::DownloadChecks checks;
+    bool completes;
+  };
+  const Case cases[] = {
+      {"size and hash", plain, checks(n, sha, true), true},
+      {"chunked with size and hash", chunked, checks(n, sha, true), true},
+      {"announced length differs from the size", plain, checks(n - 1, "", false), false},
+      {"more bytes than the size", trailing, checks(n, "", false), false},
+      {"cut short, hash only", cut, checks(-1, sha, false), false},
+      {"cut short, no length known", cut, checks(-1, "", true), false},
+      {"no length known, none required", chunked, checks(-1, "", false), true},
+      {"wrong hash", plain, checks(n, std::string(64, '0'), true), false},
+      {"wrong head", plain,
+       [&] {
+         auto c = checks(n, sha, true);
+         c.head = "PK";
+         return c;
+       }(),
+       false},
+      {"over the cap", plain,
+       [&] {
+         auto c = checks(-1, "", false);
+         c.maxSize = n - 1;
+         return c;
+       }(),
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_events.clear();
+    HttpServer server(kPort);
+    server.route("/file.exe", c.response);
+    platform::Downloader engine;
+    ASSERT_TRUE(engine.start(task_, temp_, c.checks));
+    EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 15000)) << "ends by itself";
+    pumpUntil([] { return false; }, 100);
+    const bool completed = !g_events.empty() && g_events.back().first == platform::kComplete;
+    EXPECT_EQ(completed, c.completes);
+    EXPECT_EQ(platform::fileExists(destination_), c.completes);
+    EXPECT_FALSE(platform::fileExists(temp_));
+    ::DeleteFileA(destination_.c_str());
+  }
+}
+
+TEST_F(DownloadTest, StopDropsACompletionAlreadyQueued) {
+  HttpServer server(kPort);
+  Response r;
+  r.body = "MZ" + std::string(1000, 'q');
+  server.route("/file.exe", r);
+  platform::Downloader engine;
+  ASSERT_TRUE(engine.start(task_, temp_));
+  // Not pumping: the completion waits in this thread's queue.
+  for (int i = 0; i < 500 && engine.running(); ++i) ::Sleep(10);
+  ASSERT_FALSE(engine.running());
+  ASSERT_TRUE(platform::fileExists(destination_));
+  platform::Bytes resume;
+  EXPECT_TRUE(engine.stop(resume, 2)) << "a finished, unheard transfer is still stoppable";
+  pumpUntil([] { return false; }, 300);
+  EXPECT_TRUE(g_events.empty() || g_events.back().first != platform::kComplete);
+  EXPECT_FALSE(platform::fileExists(destination_)) << "its file is gone";
+  EXPECT_FALSE(engine.stop(resume, 2)) << "nothing left to stop";
 }
 
 TEST_F(DownloadTest, StopEndsABlockedReadWithinASecond) {

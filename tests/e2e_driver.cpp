@@ -3,6 +3,7 @@
 namespace e2e {
 
 std::string g_exePath;
+std::string g_unsignedExePath;
 
 namespace {
 

@@ -12,6 +12,8 @@ namespace e2e {
 
 // Windows path of the exe under test; set from the command line by main().
 extern std::string g_exePath;
+// The same program built without an update key, where a test program has one.
+extern std::string g_unsignedExePath;
 
 class RunningApp {
  public:

@@ -135,6 +135,7 @@ void HttpServer::serve(SOCKET client) {
     ::closesocket(client);
     return;
   }
+  for (unsigned waited = 0; waited < response.answerAfterMs && !stop_; waited += 50) ::Sleep(50);
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + reason(response.status) +
                      "\r\nConnection: close\r\n";
   if (response.chunked) {
@@ -146,7 +147,15 @@ void HttpServer::serve(SOCKET client) {
   }
   for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
   head += "\r\n";
-  bool ok = sendAll(client, head.data(), head.size());
+  bool ok = true;
+  if (response.trickleHead) {
+    for (std::size_t i = 0; ok && i < head.size() && !stop_; ++i) {
+      ok = sendAll(client, head.data() + i, 1);
+      ::Sleep(response.pieceDelayMs);
+    }
+  } else {
+    ok = sendAll(client, head.data(), head.size());
+  }
   std::size_t sent = 0;
   const std::size_t limit =
       response.dropAfter >= 0 ? static_cast<std::size_t>(response.dropAfter) : response.body.size();

@@ -26,6 +26,8 @@ struct Response {
   bool stallAtDrop = false;       // at dropAfter, go silent instead of closing
   std::size_t pieceSize = 65536;  // bytes per send
   unsigned pieceDelayMs = 0;      // pause after each piece (throttling)
+  bool trickleHead = false;       // the head too, one byte per piece delay
+  unsigned answerAfterMs = 0;     // silence after the request before any answer
 };
 
 class HttpServer {

@@ -43,16 +43,4 @@ TEST(CleanupScript, ExactBytes) {
             "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\tem.vbs\")");
 }
 
-TEST(Sha256Line, FoundOnlyAsAWholeLine) {
-  const std::string hex(64, 'a');
-  const std::string upper(64, 'F');
-  EXPECT_EQ(update::parseSha256Line("[1.3]\r\nsha256=" + hex + "\r\n"), hex);
-  EXPECT_EQ(update::parseSha256Line("[1.3]\nsha256=" + upper), std::string(64, 'f'));
-  EXPECT_EQ(update::parseSha256Line("[1.3]"), std::nullopt);
-  EXPECT_EQ(update::parseSha256Line("xsha256=" + hex), std::nullopt);
-  EXPECT_EQ(update::parseSha256Line("sha256=" + hex.substr(1) + "g\n"), std::nullopt);
-  EXPECT_EQ(update::parseSha256Line("sha256=" + hex + "0\n"), std::nullopt);  // 65 digits
-  EXPECT_EQ(update::parseSha256Line("sha256=abc\nsha256=" + hex), hex);
-}
-
 }  // namespace

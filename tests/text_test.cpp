@@ -64,6 +64,20 @@ TEST(BytesToText, StopsAtTheFirstZeroByte) {
   EXPECT_EQ(platform::textToBytes("ab").size(), 2u);
 }
 
+TEST(FindLastOf, NeverStopsOnASecondByte) {
+  struct Case {
+    std::string text;
+    std::size_t expected;
+  };
+  // 誠 is D5 5C and 乗 is 81 5C in GBK: their second byte is a backslash byte.
+  const Case cases[] = {
+      {"C:\\tools\\Kelvora.exe", 8}, {"C:\\tools\\誠.exe", 8}, {"C:\\tools\\A乗B", 8},
+      {"誠", std::string::npos},     {"C:/x\\y", 4},           {"", std::string::npos},
+      {"\x81", std::string::npos},  // a lead byte with nothing after it
+  };
+  for (const Case& c : cases) EXPECT_EQ(platform::findLastOf(c.text, "\\/"), c.expected) << c.text;
+}
+
 TEST(RemoveSpaces, RemovesAsciiAndFullWidthSpaces) {
   EXPECT_EQ(platform::removeSpaces("My Key"), "MyKey");
   EXPECT_EQ(platform::removeSpaces("\xA1\xA1 \xA1\xA1"), "");

@@ -1,14 +1,18 @@
 // OK on the update prompt: download, progress window, cancel, self-replacement,
-// with the test build of Kelvora.exe copied into a run directory of its own.
+// with a test build of Kelvora.exe copied into a run directory of its own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "app/control_ids.h"
 #include "e2e_driver.h"
 #include "http_server.h"
-#include "platform/download.h"
 #include "platform/files.h"
+#include "platform/hash.h"
+#include "platform/hex.h"
 #include "platform/shell.h"
+#include "support/paths.h"
+#include "support/signing.h"
 #include "update/progress.h"
 #include "update/update_window.h"
 
@@ -17,21 +21,17 @@ namespace {
 using e2e::HttpServer;
 using e2e::Response;
 using e2e::RunningApp;
+using testing_support::signedVersionFile;
+using testing_support::signLines;
 namespace uids = update::ids;
 
 constexpr unsigned short kPort = KELVORA_TEST_PORT;
 constexpr char kVersionPath[] = "/kelvora/version.txt";
 constexpr char kExePath[] = "/kelvora/Kelvora.exe";
+constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
 
 std::string updateTemp() {
   return platform::tempFolder() + "update.temp";
-}
-
-std::string probePath() {
-  char path[MAX_PATH] = {};
-  const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string self(path, n);
-  return self.substr(0, self.find_last_of('\\') + 1) + "update_probe.exe";
 }
 
 bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -49,6 +49,16 @@ Response ok(std::string body) {
   return r;
 }
 
+// The probe with an unknown machine in its PE header: "MZ" and the right
+// hash, but Windows refuses to start it. (Under Wine an "MZ" file of plain
+// junk starts as a DOS program instead, so junk would not show the failure.)
+std::string unstartable(std::string exe) {
+  const auto peAt = static_cast<std::size_t>(*reinterpret_cast<const std::uint32_t*>(&exe[0x3C]));
+  exe[peAt + 4] = '\x34';
+  exe[peAt + 5] = '\x12';
+  return exe;
+}
+
 class UpdaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -58,13 +68,14 @@ class UpdaterTest : public ::testing::Test {
     ASSERT_TRUE(::CreateDirectoryA(runDir_.c_str(), nullptr));
     exe_ = runDir_ + "\\Kelvora.exe";
     ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), exe_.c_str(), FALSE));
-    probe_ = platform::readFile(probePath());
+    probe_ = platform::readFile(testing_support::besideThisExe("update_probe.exe"));
     ASSERT_EQ(probe_.substr(0, 2), "MZ");
+    marker_ = platform::documentsFolder() + "ae_force_english.txt";
+    ::DeleteFileA(marker_.c_str());
     ::DeleteFileA(updateTemp().c_str());
     server_ = std::make_unique<HttpServer>(kPort);
     ASSERT_TRUE(server_->listening());
-    server_->route(kVersionPath,
-                   ok("[1.3]\r\nsha256=" + platform::sha256OfFile(probePath()) + "\r\n"));
+    server_->route(kVersionPath, ok(signedVersionFile("1.3", probe_)));
     server_->route(kExePath, ok(probe_));
   }
   void TearDown() override {
@@ -76,6 +87,7 @@ class UpdaterTest : public ::testing::Test {
     }
     ::RemoveDirectoryA(runDir_.c_str());
     ::DeleteFileA(updateTemp().c_str());
+    ::DeleteFileA(marker_.c_str());
   }
 
   // Starts the copy, answers OK on the prompt and waits for the update window.
@@ -91,7 +103,7 @@ class UpdaterTest : public ::testing::Test {
     Response slow = ok("MZ" + std::string(4 << 20, 'x'));
     slow.pieceSize = 16384;
     slow.pieceDelayMs = 100;
-    server_->route(kVersionPath, ok("[1.3]"));
+    server_->route(kVersionPath, ok(signedVersionFile("1.3", slow.body)));
     server_->route(kExePath, slow);
   }
   static std::string status(HWND window) {
@@ -102,26 +114,60 @@ class UpdaterTest : public ::testing::Test {
     return text.rfind("正在下载:", 0) == 0 && text.rfind("正在下载:0MB/", 0) != 0;
   }
   bool newExeArrived() const { return platform::fileExists(runDir_ + "\\Kelvora v1.3.exe"); }
+  bool probeStarted() const { return platform::fileExists(runDir_ + "\\probe-started.txt"); }
+  // The empty-captioned boxes the process shows (the cancel questions).
+  static int questions(const RunningApp& app) {
+    int count = 0;
+    for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(w, &pid);
+      if (pid == app.processId() && ::IsWindowVisible(w) && e2e::windowText(w).empty()) ++count;
+    }
+    return count;
+  }
+  // Still running, its main window answering and the switch still working.
+  void expectTheOldProgramCarriesOn(RunningApp& app) {
+    EXPECT_EQ(::WaitForSingleObject(app.process(), 0), WAIT_TIMEOUT) << "still running";
+    EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe is kept";
+    EXPECT_FALSE(newExeArrived());
+    EXPECT_FALSE(probeStarted());
+    EXPECT_FALSE(platform::fileExists(runDir_ + "\\tem.vbs"));
+    EXPECT_FALSE(platform::fileExists(updateTemp()));
+    ASSERT_TRUE(app.waitForMainWindow());
+    EXPECT_EQ(app.title(), "Kelvora v1.2");
+    app.click(app::ids::kSwitchButtonId);
+    EXPECT_EQ(app.text(app::ids::kCurrentLanguageId), "英文");
+    EXPECT_TRUE(platform::fileExists(marker_));
+    app.click(app::ids::kSwitchButtonId);
+    EXPECT_EQ(app.text(app::ids::kCurrentLanguageId), "中文");
+    DWORD code = 1234;
+    ASSERT_TRUE(app.close(code));
+    EXPECT_EQ(code, 0u);
+  }
 
   std::string runDir_;
   std::string exe_;
+  std::string marker_;
   platform::Bytes probe_;
   std::unique_ptr<HttpServer> server_;
 };
 
 TEST_F(UpdaterTest, OkDownloadsStartsTheNewVersionAndLeavesTheScript) {
+  // A version file made by the release's own signing code.
+  server_->route(kVersionPath,
+                 ok(platform::readFile(testing_support::besideThisExe("release-version.txt"))));
   // A leftover from an earlier run must not end up in the new file.
   ASSERT_TRUE(platform::writeFile(updateTemp(), {"stale leftover"}));
   RunningApp app;
-  ASSERT_NE(acceptUpdate(app), nullptr);
+  HWND window = acceptUpdate(app);
+  ASSERT_NE(window, nullptr);
   ASSERT_EQ(::WaitForSingleObject(app.process(), 30000), WAIT_OBJECT_0) << "the old program ends";
   DWORD code = 1234;
   ::GetExitCodeProcess(app.process(), &code);
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(code, 0u) << "asked its message loop to end; no crash on the way out";
 
   EXPECT_EQ(platform::readFile(runDir_ + "\\Kelvora v1.3.exe"), probe_);
-  EXPECT_TRUE(waitFor([&] { return platform::fileExists(runDir_ + "\\probe-started.txt"); }, 10000))
-      << "the new version was started";
+  EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version was started";
   const std::string script = runDir_ + "\\tem.vbs";
   EXPECT_EQ(platform::readFile(script), update::cleanupScript(runDir_, "Kelvora.exe"));
   const DWORD attributes = ::GetFileAttributesA(script.c_str());
@@ -131,25 +177,27 @@ TEST_F(UpdaterTest, OkDownloadsStartsTheNewVersionAndLeavesTheScript) {
   EXPECT_EQ(server_->hits(kVersionPath), 2) << "the starter fetched the version again";
 }
 
-TEST_F(UpdaterTest, CancelBeforeAnyByteClosesWithoutAQuestion) {
-  Response hang;
-  hang.hang = true;
-  server_->route(kExePath, hang);
+TEST_F(UpdaterTest, CancelBeforeAnyByteStopsTheTransferWithoutAQuestion) {
+  // The answer comes, but only after the user has cancelled.
+  Response late = ok(probe_);
+  late.answerAfterMs = 3000;
+  server_->route(kExePath, late);
   ASSERT_TRUE(platform::writeFile(updateTemp(), {"stale"}));
   RunningApp app;
   HWND window = acceptUpdate(app);
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(platform::fileExists(updateTemp())) << "the leftover is removed first";
+  ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > 0; }, 10000));
   e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
-  EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 3000));
-  EXPECT_EQ(app.findWindow("", true), nullptr) << "no question was asked";
-  ASSERT_TRUE(app.waitForMainWindow());
-  DWORD code = 1234;
-  ASSERT_TRUE(app.close(code));
-  EXPECT_EQ(code, 0u);
+  // Up to a second for the stop, and Wine's X11 driver may take two more to
+  // withdraw the window without a window manager.
+  EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 5000));
+  EXPECT_EQ(questions(app), 0) << "no question was asked";
+  ::Sleep(5000);  // the server has answered by now
+  expectTheOldProgramCarriesOn(app);
 }
 
-TEST_F(UpdaterTest, SlowTransferAsksBeforeCancelling) {
+TEST_F(UpdaterTest, SlowTransferAsksBeforeCancellingOneQuestionAtATime) {
   serveSlowly();
   RunningApp app;
   HWND window = acceptUpdate(app);
@@ -160,6 +208,8 @@ TEST_F(UpdaterTest, SlowTransferAsksBeforeCancelling) {
   HWND box = app.waitForWindow("", true, 5000);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), "是否取消结束更新？");
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), window) << "modal to the update window";
+  EXPECT_FALSE(::IsWindowEnabled(window));
   e2e::postClick(::GetDlgItem(box, IDNO));
   ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
   const std::string before = status(window);
@@ -169,19 +219,19 @@ TEST_F(UpdaterTest, SlowTransferAsksBeforeCancelling) {
   e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
   box = app.waitForWindow("", true, 5000);
   ASSERT_NE(box, nullptr);
+  // A second cancel and the close box while the question is up do nothing.
+  e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
+  ::PostMessageA(window, WM_CLOSE, 0, 0);
+  ::Sleep(500);
+  EXPECT_EQ(questions(app), 1);
   e2e::postClick(::GetDlgItem(box, IDYES));
   // Stop, hide, a one-second pause, destroy. Without a window manager Wine's
   // X11 driver waits up to 2 s for a hidden window to be withdrawn, so allow
   // more than Windows would need.
   EXPECT_TRUE(waitFor([&] { return !::IsWindowVisible(window); }, 5000));
   EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 10000));
-  EXPECT_FALSE(platform::fileExists(updateTemp()));
-  EXPECT_FALSE(newExeArrived());
-  ASSERT_TRUE(app.waitForMainWindow());
-  EXPECT_EQ(app.title(), "Kelvora v1.2") << "the main window still answers";
-  DWORD code = 1234;
-  ASSERT_TRUE(app.close(code));
-  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(questions(app), 0) << "no report of a failed cancel";
+  expectTheOldProgramCarriesOn(app);
 }
 
 TEST_F(UpdaterTest, ClosingTheMainWindowDuringATransferExitsCleanly) {
@@ -205,20 +255,37 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   dropped.dropAfter = static_cast<long long>(dropped.body.size() / 2);
   Response shortBody = ok(probe_);
   shortBody.announce = static_cast<long long>(probe_.size()) + 1000;
+  // Chunked, so that only counting the bytes finds the surplus.
+  Response longer = ok(probe_ + "surplus");
+  longer.chunked = true;
+  Response chunked = ok(probe_);
+  chunked.chunked = true;
+  const std::string signedProbe = signedVersionFile("1.3", probe_);
+  const std::string wrongHash = signLines("[1.3]\r\nsha256=" + std::string(64, '0') +
+                                          "\r\nsize=" + std::to_string(probe_.size()) + "\r\n");
+  const std::string junkStart = unstartable(probe_);
   struct Case {
     const char* what;
     Response exe;
     std::string version;
+    bool withKey = true;      // the build with the test key, or the one without
+    bool startFails = false;  // the download passes; starting it fails
   };
   const Case cases[] = {
-      {"404", missing, "[1.3]"},
-      {"dropped halfway", dropped, "[1.3]"},
-      {"short body", shortBody, "[1.3]"},
-      {"HTML page with 200", ok("<html>captive portal</html>"), "[1.3]"},
-      {"wrong SHA-256", ok(probe_), "[1.3]\nsha256=" + std::string(64, '0')},
+      {"404", missing, signedProbe},
+      {"dropped halfway", dropped, signedVersionFile("1.3", dropped.body)},
+      {"short body", shortBody, signedProbe},
+      {"HTML page with 200", ok("<html>captive portal</html>"), signedProbe},
+      {"longer than its signed size", longer, signedProbe},
+      {"wrong SHA-256", ok(probe_), wrongHash},
+      {"no key, wrong SHA-256", ok(probe_), "[1.3]\nsha256=" + std::string(64, '0'), false},
+      {"no key, no length and no hash", chunked, "[1.3]", false},
+      {"a file that cannot start", ok(junkStart), signedVersionFile("1.3", junkStart), true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    ASSERT_TRUE(::CopyFileA((c.withKey ? e2e::g_exePath : e2e::g_unsignedExePath).c_str(),
+                            exe_.c_str(), FALSE));
     server_->route(kVersionPath, ok(c.version));
     server_->route(kExePath, c.exe);
     const int before = server_->hits(kExePath);
@@ -226,18 +293,21 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
     HWND window = acceptUpdate(app);
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > before; }, 10000));
-    ::Sleep(2000);  // time for the transfer to end and fail
-    EXPECT_EQ(::WaitForSingleObject(app.process(), 0), WAIT_TIMEOUT) << "still running";
-    EXPECT_FALSE(newExeArrived());
-    EXPECT_FALSE(platform::fileExists(runDir_ + "\\probe-started.txt"));
-    EXPECT_FALSE(platform::fileExists(updateTemp()));
-    EXPECT_TRUE(::IsWindow(window)) << "the window stays for the user to cancel";
-    e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
-    EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 3000));
-    ASSERT_TRUE(app.waitForMainWindow());
-    DWORD code = 1234;
-    ASSERT_TRUE(app.close(code));
-    EXPECT_EQ(code, 0u);
+    if (c.startFails) {
+      HWND box = app.waitForWindow("更新提示", true, 15000);
+      ASSERT_NE(box, nullptr) << "the failed start is reported";
+      EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), kStartFailed);
+      EXPECT_FALSE(::IsWindow(window)) << "the update window is closed";
+      e2e::postClick(::GetDlgItem(box, IDOK));
+      EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
+    } else {
+      ::Sleep(2000);  // time for the transfer to end and fail
+      EXPECT_TRUE(::IsWindow(window)) << "the window stays for the user to cancel";
+      e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
+      EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 3000));
+    }
+    expectTheOldProgramCarriesOn(app);
+    if (HasFailure()) break;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "update/version.h"
 
+#include "update/version_file.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,6 +47,86 @@ TEST(VersionLess, ComparesTextByteByByte) {
   for (const Case& c : cases) {
     EXPECT_EQ(update::versionLess(c.a, c.b), c.less) << c.a << " < " << c.b;
   }
+}
+
+TEST(IsSafeVersion, OnlyDigitGroupsBecomeAFileName) {
+  // 23 bytes is the longest there can be.
+  for (const char* v :
+       {"1.3", "1.10", "2.0.1", "1", "1.2.3.4", "99999.0", "11111.22222.33333.44444"}) {
+    EXPECT_TRUE(update::isSafeVersion(v)) << v;
+  }
+  for (const char* v :
+       {"", "1..3", ".1", "1.", "9\\..\\x", "1/2", "1\"2", "1:2", "1.3\r\n", "1\n3", "１.3", "1.3 ",
+        "+1.3", "1.2.3.4.5", "123456.1", "11111.22222.33333.444444"}) {
+    EXPECT_FALSE(update::isSafeVersion(v)) << v;
+  }
+  EXPECT_FALSE(update::isSafeVersion(std::string("1\0", 2)));
+  EXPECT_FALSE(update::isSafeVersion(std::string(60 * 1024, '1')));
+}
+
+TEST(SignedVersionFile, TakesOneOfEachLineWithTheSignatureLast) {
+  const std::string sha(64, 'a');
+  const std::string sig(128, 'B');
+  const std::string lines = "[1.3]\nsha256=" + sha + "\nsize=1234\n";
+  const std::string crlf = "[1.3]\r\nsha256=" + sha + "\r\nsize=1234\r\n";
+  struct Case {
+    const char* what;
+    std::string body;
+    bool valid;
+    std::size_t signedBytes;  // of the body, when valid
+  };
+  const Case cases[] = {
+      {"LF", lines + "sig=" + sig, true, lines.size()},
+      {"LF after the signature", lines + "sig=" + sig + "\n", true, lines.size()},
+      {"CR LF", crlf + "sig=" + sig + "\r\n", true, crlf.size()},
+      {"other lines are signed too", "Kelvora\n" + lines + "sig=" + sig, true, lines.size() + 8},
+      {"two line breaks after", lines + "sig=" + sig + "\n\n", false, 0},
+      {"a lone CR after", lines + "sig=" + sig + "\r", false, 0},
+      {"signature not last", "[1.3]\nsig=" + sig + "\nsha256=" + sha + "\nsize=1\n", false, 0},
+      {"signature twice", lines + "sig=" + sig + "\nsig=" + sig, false, 0},
+      {"no signature", lines, false, 0},
+      {"short signature", lines + "sig=" + sig.substr(2), false, 0},
+      {"no sha256", "[1.3]\nsize=1\nsig=" + sig, false, 0},
+      {"sha256 twice", lines + "sha256=" + sha + "\nsig=" + sig, false, 0},
+      {"uppercase sha256", "[1.3]\nsha256=" + std::string(64, 'A') + "\nsize=1\nsig=" + sig, false,
+       0},
+      {"no size", "[1.3]\nsha256=" + sha + "\nsig=" + sig, false, 0},
+      {"size twice", lines + "size=1234\nsig=" + sig, false, 0},
+      {"size with a sign", "[1.3]\nsha256=" + sha + "\nsize=+1\nsig=" + sig, false, 0},
+      {"size with a leading zero", "[1.3]\nsha256=" + sha + "\nsize=01\nsig=" + sig, false, 0},
+      {"size too large", "[1.3]\nsha256=" + sha + "\nsize=" + std::string(19, '9') + "\nsig=" + sig,
+       false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto file = update::parseSignedVersionFile(c.body);
+    ASSERT_EQ(file.has_value(), c.valid);
+    if (!file) continue;
+    EXPECT_EQ(file->version, "1.3");
+    EXPECT_EQ(file->sha256, sha);
+    EXPECT_EQ(file->size, 1234u);
+    EXPECT_EQ(file->signature, std::string(64, '\xBB'));
+    EXPECT_EQ(file->message, "kelvora-version-v1\n" + c.body.substr(0, c.signedBytes));
+  }
+}
+
+TEST(PublicKey, ExactlyOneHundredAndTwentyEightHexDigits) {
+  EXPECT_EQ(update::parsePublicKey(std::string(128, 'f')), std::string(64, '\xFF'));
+  EXPECT_EQ(update::parsePublicKey(std::string(126, 'f')), std::nullopt);
+  EXPECT_EQ(update::parsePublicKey(std::string(127, 'f') + "g"), std::nullopt);
+  EXPECT_EQ(update::parsePublicKey(""), std::nullopt);
+}
+
+TEST(Sha256Line, FoundOnlyAsAWholeLine) {
+  const std::string hex(64, 'a');
+  const std::string upper(64, 'F');
+  EXPECT_EQ(update::parseSha256Line("[1.3]\r\nsha256=" + hex + "\r\n"), hex);
+  EXPECT_EQ(update::parseSha256Line("[1.3]\nsha256=" + upper), std::string(64, 'f'));
+  EXPECT_EQ(update::parseSha256Line("[1.3]"), std::nullopt);
+  EXPECT_EQ(update::parseSha256Line("xsha256=" + hex), std::nullopt);
+  EXPECT_EQ(update::parseSha256Line("sha256=" + hex.substr(1) + "g\n"), std::nullopt);
+  EXPECT_EQ(update::parseSha256Line("sha256=" + hex + "0\n"), std::nullopt);  // 65 digits
+  EXPECT_EQ(update::parseSha256Line("sha256=abc\nsha256=" + hex), hex);
 }
 
 TEST(UpdateNames, FileNameAndUrls) {

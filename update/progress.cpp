@@ -52,26 +52,4 @@ std::string cleanupScript(std::string_view runDirectory, std::string_view exeNam
   return text;
 }
 
-std::optional<std::string> parseSha256Line(std::string_view body) {
-  constexpr std::string_view kKey = "sha256=";
-  std::size_t at = 0;
-  while ((at = body.find(kKey, at)) != std::string_view::npos) {
-    const bool lineStart = at == 0 || body[at - 1] == '\n' || body[at - 1] == '\r';
-    const std::size_t begin = at + kKey.size();
-    at = begin;
-    if (!lineStart || body.size() < begin + 64) continue;
-    std::string hex;
-    for (std::size_t i = begin; i < begin + 64; ++i) {
-      char c = body[i];
-      if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-      if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) break;
-      hex += c;
-    }
-    const std::size_t end = begin + 64;
-    const bool lineEnd = end == body.size() || body[end] == '\r' || body[end] == '\n';
-    if (hex.size() == 64 && lineEnd) return hex;
-  }
-  return std::nullopt;
-}
-
 }  // namespace update

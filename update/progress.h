@@ -2,7 +2,6 @@
 // No Windows API here.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,9 +23,5 @@ std::string progressText(long long received, long long total, int position);
 // The script that removes the old executable and itself once the program has
 // ended: `runDirectory` has no trailing separator; `exeName` is a file name.
 std::string cleanupScript(std::string_view runDirectory, std::string_view exeName);
-
-// The SHA-256 the version file may carry on a line "sha256=" + 64 hex digits,
-// lowercased; nullopt when there is no such line.
-std::optional<std::string> parseSha256Line(std::string_view body);
 
 }  // namespace update

@@ -2,24 +2,46 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/form.h"
 #include "platform/http.h"
+#include "platform/signature.h"
 #include "update/version.h"
+#include "update/version_file.h"
 
 namespace update {
 
-std::optional<std::string> fetchVersionFile(const std::string& versionUrl) {
-  return platform::httpGet(versionUrl, kMaxVersionFile);
+std::optional<Release> checkVersionFile(std::string_view body, std::string_view publicKey) {
+  Release release;
+  if (publicKey.empty()) {
+    release.version = parseVersionFile(body);
+    release.sha256 = parseSha256Line(body).value_or(std::string());
+  } else {
+    const auto file = parseSignedVersionFile(body);
+    if (!file || file->size > static_cast<std::uint64_t>(INT64_MAX) ||
+        !platform::verifyEcdsaP256(publicKey, file->message, file->signature)) {
+      return std::nullopt;
+    }
+    release.version = file->version;
+    release.sha256 = file->sha256;
+    release.size = static_cast<long long>(file->size);
+  }
+  // The version becomes a file name and part of the prompt.
+  if (!isSafeVersion(release.version)) return std::nullopt;
+  return release;
 }
 
-std::string fetchRemoteVersion(const std::string& versionUrl) {
-  const auto body = fetchVersionFile(versionUrl);
-  return body ? parseVersionFile(*body) : std::string();
+std::optional<Release> fetchRelease(const std::string& versionUrl, std::string_view publicKey) {
+  const auto body = platform::httpGet(versionUrl, kMaxVersionFile, {}, kVersionFetchDeadlineMs);
+  return body ? checkVersionFile(*body, publicKey) : std::nullopt;
 }
 
 void checkForUpdate(const std::string& ownVersion, const std::string& versionUrl,
-                    const std::string& downloadUrl, const UpdateStarter& starter) {
-  const std::string remote = fetchRemoteVersion(versionUrl);
+                    const std::string& downloadUrl, std::string_view publicKey,
+                    const UpdateStarter& starter) {
+  const auto release = fetchRelease(versionUrl, publicKey);
+  const std::string remote = release ? release->version : std::string();
   if (!versionLess(ownVersion, remote)) return;
   const int answer = platform::messageBox("发现新版本 v" + remote + "，点击确定下载新版本",
                                           "更新提示", MB_OKCANCEL | MB_TASKMODAL);

@@ -5,18 +5,29 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace update {
 
 // Largest version file taken: anything bigger is not one.
 inline constexpr std::size_t kMaxVersionFile = 64 * 1024;
+// The whole fetch, however the server paces its bytes.
+inline constexpr unsigned kVersionFetchDeadlineMs = 10000;
 
-// The version file's bytes; nullopt when it could not be read.
-std::optional<std::string> fetchVersionFile(const std::string& versionUrl);
+// What the server offers, once checked.
+struct Release {
+  std::string version;  // passes isSafeVersion
+  std::string sha256;   // 64 lowercase hex digits; empty when an unsigned file names none
+  long long size = -1;  // the exe's bytes; -1 when an unsigned file names none
+};
 
-// The version on the server, or empty when it could not be read or its
-// answer was unusable.
-std::string fetchRemoteVersion(const std::string& versionUrl);
+// A version file's bytes checked as this build must: `publicKey` is the
+// build's key (64 bytes, X then Y), or empty for a build without one. With a
+// key only a file whose signature holds counts. nullopt means no answer.
+std::optional<Release> checkVersionFile(std::string_view body, std::string_view publicKey);
+
+// Fetches (within kVersionFetchDeadlineMs) and checks the version file.
+std::optional<Release> fetchRelease(const std::string& versionUrl, std::string_view publicKey);
 
 // Called with (version-file URL, download URL, file name) when the user
 // agrees to download; returns whether a download started.
@@ -26,6 +37,7 @@ using UpdateStarter =
 // Fetches, compares with `ownVersion` and, when the server's version sorts
 // after ours, asks the user; on OK calls `starter`.
 void checkForUpdate(const std::string& ownVersion, const std::string& versionUrl,
-                    const std::string& downloadUrl, const UpdateStarter& starter);
+                    const std::string& downloadUrl, std::string_view publicKey,
+                    const UpdateStarter& starter);
 
 }  // namespace update

@@ -1,17 +1,13 @@
 #include "update/updater.h"
 
 #include <windows.h>
-#include <shellapi.h>
-
-#include <cstdlib>
 
 #include "platform/files.h"
-#include "platform/handles.h"
 #include "platform/pause.h"
-#include "platform/process.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "update/progress.h"
-#include "update/update_check.h"
+#include "update/self_replace.h"
 #include "update/update_window.h"
 #include "update/version.h"
 
@@ -28,6 +24,8 @@ constexpr platform::ControlSpec kControls[] = {
 };
 constexpr platform::FormSpec kUpdateForm = {ids::kTitle, 400, 116, "微软雅黑", kControls};
 
+constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
+
 Updater* g_updater = nullptr;  // the event handler of the task record is a plain routine
 
 // A leftover temporary file gets a few quick tries, never an endless loop.
@@ -39,20 +37,9 @@ bool removeLeftover(const std::string& path) {
   return !platform::fileExists(path);
 }
 
-std::string exeFileName() {
-  char path[MAX_PATH] = {};
-  const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string full(path, n);
-  const auto slash = full.find_last_of("\\/");
-  return slash == std::string::npos ? full : full.substr(slash + 1);
-}
-
-// Started by its full path; the command line is quoted, since the versioned
-// name holds a space and an unquoted one would find the old "Kelvora.exe" first.
-void startProgram(const std::string& path) {
-  platform::UniqueKernelHandle process =
-      platform::startProcess("\"" + path + "\"", SW_SHOWNORMAL, path);
-  if (process) ::WaitForInputIdle(process.get(), 1000);
+std::string fileNameOf(const std::string& path) {
+  const auto slash = platform::findLastOf(path, "\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -62,16 +49,8 @@ std::string downloadTempPath() {
   return platform::tempFolder() + "\\update.temp";
 }
 
-void launchCleanupScript(const std::string& runDirectory, const std::string& exeName) {
-  const std::string script = runDirectory + "\\tem.vbs";
-  // A hidden script from an earlier update would refuse to be overwritten.
-  ::SetFileAttributesA(script.c_str(), FILE_ATTRIBUTE_NORMAL);
-  platform::writeFile(script, {cleanupScript(runDirectory, exeName)});
-  ::SetFileAttributesA(script.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  ::ShellExecuteA(nullptr, "open", script.c_str(), nullptr, "", SW_SHOWNORMAL);
-}
-
-Updater::Updater(platform::Downloader& engine) : engine_(engine) {
+Updater::Updater(platform::Downloader& engine, std::string publicKey)
+    : engine_(engine), publicKey_(std::move(publicKey)) {
   g_updater = this;
 }
 
@@ -81,11 +60,11 @@ Updater::~Updater() {
 
 bool Updater::start(const std::string& versionUrl, const std::string& downloadUrl,
                     const std::string& fileName) {
-  const auto body = fetchVersionFile(versionUrl);
-  const std::string remote = body ? parseVersionFile(*body) : std::string();
-  if (remote.empty() || engine_.running()) return false;
-  remoteVersion_ = remote;
-  const std::string expectedSha = parseSha256Line(*body).value_or(std::string());
+  if (state_ != State::Idle || engine_.running()) return false;
+  // What is downloaded must be what the user was offered.
+  const auto release = fetchRelease(versionUrl, publicKey_);
+  if (!release || updateFileName(release->version) != fileName) return false;
+  release_ = *release;
   newExePath_ = platform::runDirectory() + "\\" + fileName;
 
   const std::string temp = downloadTempPath();
@@ -109,17 +88,20 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
   task_.onEvent = &Updater::onDownloadEvent;
   total_ = 0;
 
-  // What arrives must be an executable, and the one the version file names.
-  engine_.start(task_, temp, [expectedSha](const std::string& path) {
-    if (platform::readFileHead(path, 2) != "MZ") return false;
-    return expectedSha.empty() || platform::sha256OfFile(path) == expectedSha;
-  });
+  platform::DownloadChecks checks;
+  checks.size = release_.size;
+  checks.sha256 = release_.sha256;
+  checks.head = "MZ";
+  // Without a hash, only a known length tells a whole file from a cut one.
+  checks.lengthRequired = release_.sha256.empty();
+  state_ = State::Downloading;
+  engine_.start(task_, temp, checks);
   window_->setTimerInterval(ids::kTimer, 500);
   return true;
 }
 
 void Updater::refresh() {
-  if (!window_ || !window_->exists()) return;
+  if (!window_ || !window_->exists() || state_ != State::Downloading) return;
   const int received = engine_.received();
   window_->setProgress(ids::kProgressBar, percentOf(received, total_));
   const int position = window_->progress(ids::kProgressBar);
@@ -127,39 +109,99 @@ void Updater::refresh() {
 }
 
 void Updater::cancel() {
-  if (!window_) return;
-  if (engine_.received() > 0) {
-    if (platform::messageBox("是否取消结束更新？", "", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
-      return;
-    }
-    if (!engine_.stop(resume_, 2)) {
-      platform::messageBox("取消更新失败！请重试！", "", MB_OK | MB_ICONEXCLAMATION);
-      return;
-    }
+  // One question at a time, and nothing to cancel once the end has begun.
+  if (!window_ || state_ != State::Downloading || asking_) return;
+  if (engine_.received() <= 0) {
+    // Nothing has arrived: stop without asking.
+    engine_.stop(resume_, 2);
+    state_ = State::Idle;
     platform::deleteFile(downloadTempPath());
-    window_->hide();
-    platform::pauseProcessingMessages(1000);
+    closeWindow();
+    return;
   }
-  window_->destroy();
+  asking_ = true;
+  const int answer = platform::messageBox("是否取消结束更新？", "", MB_YESNO | MB_ICONEXCLAMATION,
+                                          window_->hwnd());
+  asking_ = false;
+  if (state_ != State::Downloading) return;
+  if (answer != IDYES) {
+    if (completionWaiting_) {
+      completionWaiting_ = false;
+      finish();
+    }
+    return;
+  }
+  // A transfer that ended while the question was up needs no stopping.
+  const bool stopped = engine_.stop(resume_, 2) || !engine_.running() || completionWaiting_;
+  if (!stopped) {
+    platform::messageBox("取消更新失败！请重试！", "", MB_OK | MB_ICONEXCLAMATION, window_->hwnd());
+    return;
+  }
+  state_ = State::Idle;
+  if (completionWaiting_) {
+    completionWaiting_ = false;
+    removeNewExe();
+  }
+  platform::deleteFile(downloadTempPath());
+  window_->hide();
+  platform::pauseProcessingMessages(1000);
+  closeWindow();
 }
 
 int Updater::onDownloadEvent(int type, int, int value, int, int) {
   if (!g_updater) return 0;
   if (type == platform::kTotalSize) g_updater->total_ = value;
-  if (type == platform::kComplete) g_updater->complete();
+  if (type == platform::kComplete) g_updater->onComplete();
   return 0;
 }
 
-void Updater::complete() {
-  if (window_ && window_->exists()) {
-    window_->setProgress(ids::kProgressBar, 0);
-    window_->setText(ids::kStatusLabel, "文件下载完毕");
+void Updater::onComplete() {
+  if (state_ != State::Downloading) return;
+  // The user is being asked whether to cancel: the answer decides.
+  if (asking_) {
+    completionWaiting_ = true;
+    return;
   }
+  finish();
+}
+
+void Updater::finish() {
+  state_ = State::Finishing;
+  // The timer first, so that no tick overwrites the last status.
+  window_->setTimerInterval(ids::kTimer, 0);
+  window_->setProgress(ids::kProgressBar, 0);
+  window_->setText(ids::kStatusLabel, "文件下载完毕");
   platform::pauseProcessingMessages(100);
-  if (window_) window_->setTimerInterval(ids::kTimer, 0);
-  startProgram(newExePath_);
-  launchCleanupScript(platform::runDirectory(), exeFileName());
-  std::exit(0);  // the end-of-program routine runs from atexit
+
+  const platform::DownloadResult& got = engine_.result();
+  const bool asOffered = release_.sha256.empty() || release_.sha256 == got.sha256;
+  if (!asOffered || !startVerified(newExePath_, {got.size, got.sha256}, 1000)) {
+    // The working program stays; the file that would not start goes.
+    removeNewExe();
+    closeWindow();
+    state_ = State::Idle;
+    platform::messageBox(kStartFailed, "更新提示", MB_OK | MB_ICONERROR);
+    return;
+  }
+  launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
+  // The end-of-program routine runs once the message loop has ended, outside
+  // every window procedure.
+  platform::quitMessageLoop(0);
+}
+
+void Updater::closeWindow() {
+  if (!window_) return;
+  window_->setTimerInterval(ids::kTimer, 0);
+  window_->destroy();
+}
+
+void Updater::removeNewExe() {
+  // Never the running program, whatever name it was given.
+  if (newExePath_.empty() || ::lstrcmpiA(newExePath_.c_str(), platform::exePath().c_str()) == 0) {
+    return;
+  }
+  ::SetFileAttributesA(newExePath_.c_str(), FILE_ATTRIBUTE_NORMAL);
+  platform::deleteFile(newExePath_);
 }
 
 }  // namespace update

@@ -1,6 +1,6 @@
 // Downloads the new executable the version check found, shows the progress,
 // lets the user cancel, and on completion starts the new executable, leaves a
-// clean-up script behind and ends the program. UI thread only.
+// clean-up script behind and asks the message loop to end. UI thread only.
 #pragma once
 
 #include <memory>
@@ -8,46 +8,54 @@
 
 #include "platform/download.h"
 #include "platform/form.h"
+#include "update/update_check.h"
 
 namespace update {
 
 class Updater {
  public:
   // Start-up set-up: fills the task record with its start-up values. The
-  // engine must outlive the updater. One updater per program.
-  explicit Updater(platform::Downloader& engine);
+  // engine must outlive the updater. `publicKey` is the build's update key
+  // (64 bytes) or empty for a build without one. One updater per program.
+  Updater(platform::Downloader& engine, std::string publicKey);
   ~Updater();
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
 
-  // The Update starter: fetches the version again, opens the update window and
+  // The Update starter: fetches the version file again and, when it offers
+  // the very version `fileName` was made for, opens the update window and
   // starts the download. False (and no window) when the version cannot be
-  // fetched or a leftover temporary file cannot be removed.
+  // fetched, differs, or a leftover temporary file cannot be removed.
   bool start(const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName);
 
   const platform::DownloadTask& task() const { return task_; }
 
  private:
+  enum class State { Idle, Downloading, Finishing };
+
   static int onDownloadEvent(int type, int, int value, int, int);
   void refresh();
   void cancel();
-  void complete();
+  void onComplete();
+  void finish();
+  void closeWindow();
+  void removeNewExe();
 
   platform::Downloader& engine_;
+  std::string publicKey_;
   platform::DownloadTask task_;
   std::unique_ptr<platform::Form> window_;
+  State state_ = State::Idle;
+  bool asking_ = false;             // the cancel question is up
+  bool completionWaiting_ = false;  // arrived while the question was up
   long long total_ = 0;
-  std::string remoteVersion_;
+  Release release_;
   std::string newExePath_;
   platform::Bytes resume_;
 };
 
 // "update.temp" in the user's temporary folder.
 std::string downloadTempPath();
-
-// Writes "tem.vbs" (hidden) into the run directory and opens it through the
-// shell; it removes `exeName` and itself once this program has ended.
-void launchCleanupScript(const std::string& runDirectory, const std::string& exeName);
 
 }  // namespace update

@@ -28,6 +28,22 @@ bool versionLess(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
+bool isSafeVersion(std::string_view version) {
+  int groups = 0;
+  std::size_t digits = 0;
+  for (const char c : version) {
+    if (c >= '0' && c <= '9') {
+      if (++digits > 5) return false;
+    } else if (c == '.' && digits > 0 && groups < 3) {
+      ++groups;
+      digits = 0;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0;
+}
+
 std::string updateFileName(std::string_view version) {
   std::string name = "Kelvora v";
   name += version;

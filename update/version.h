@@ -17,6 +17,11 @@ std::string parseVersionFile(std::string_view body);
 // the empty text is smaller than any other. "1.10" < "1.9".
 bool versionLess(std::string_view a, std::string_view b);
 
+// The only versions that count: 1 to 4 dot-separated groups of 1 to 5 ASCII
+// digits ("1.3", "1.10", "2.0.1"). The version becomes part of a file name
+// and of the prompt, so anything else is no answer at all.
+bool isSafeVersion(std::string_view version);
+
 // "Kelvora v" + version + ".exe".
 std::string updateFileName(std::string_view version);
 

@@ -1,0 +1,53 @@
+// SHA-256 through CNG (Windows 7 calls only). Any thread.
+#pragma once
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/handles.h"
+
+namespace platform {
+
+struct AlgorithmTraits {
+  using pointer = BCRYPT_ALG_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
+
+struct HashTraits {
+  using pointer = BCRYPT_HASH_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::BCryptDestroyHash(h); }
+};
+
+// A running SHA-256. A failed CNG call makes every later step fail, and
+// finish() give the empty text.
+class Sha256 {
+ public:
+  Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+
+  void update(std::string_view bytes);
+  // The 32-byte digest; empty after any failure. Once only.
+  std::string finish();
+
+ private:
+  UniqueAlgorithm algorithm_;  // outlives the hash object made from it
+  UniqueHandle<HashTraits> hash_;
+  bool ok_ = false;
+};
+
+// The 32-byte digest of `bytes`; empty when CNG fails.
+std::string sha256(std::string_view bytes);
+
+// The digest of everything in an open file, read from its start, as 64
+// lowercase hex digits; empty when it cannot be read. The file position moves.
+std::string sha256OfFile(HANDLE file);
+std::string sha256OfFile(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#include "platform/signature.h"
+
+#include <string>
+
+#include "platform/hash.h"
+
+namespace platform {
+namespace {
+
+struct KeyTraits {
+  using pointer = BCRYPT_KEY_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::BCryptDestroyKey(h); }
+};
+
+constexpr std::size_t kCoordinate = 32;
+
+}  // namespace
+
+bool verifyEcdsaP256(std::string_view publicKey, std::string_view message,
+                     std::string_view signature) {
+  if (publicKey.size() != 2 * kCoordinate || signature.size() != 2 * kCoordinate) return false;
+  std::string digest = sha256(message);
+  if (digest.size() != 32) return false;
+
+  UniqueAlgorithm algorithm;
+  if (::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) !=
+      0) {
+    return false;
+  }
+  // BCRYPT_ECCPUBLIC_BLOB: the header, then X and Y.
+  std::string blob(sizeof(BCRYPT_ECCKEY_BLOB), '\0');
+  BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PUBLIC_P256_MAGIC, kCoordinate};
+  blob.replace(0, sizeof header, reinterpret_cast<const char*>(&header), sizeof header);
+  blob += publicKey;
+  UniqueHandle<KeyTraits> key;
+  if (::BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
+                            reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()),
+                            0) != 0) {
+    return false;
+  }
+  std::string rs(signature);
+  return ::BCryptVerifySignature(key.get(), nullptr, reinterpret_cast<PUCHAR>(digest.data()),
+                                 static_cast<ULONG>(digest.size()),
+                                 reinterpret_cast<PUCHAR>(rs.data()), static_cast<ULONG>(rs.size()),
+                                 0) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,64 @@
+#include "update/self_replace.h"
+
+#include <windows.h>
+
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/hash.h"
+#include "platform/process.h"
+#include "update/progress.h"
+
+namespace update {
+namespace {
+
+bool readHead(HANDLE file, char (&head)[2]) {
+  DWORD got = 0;
+  return ::ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
+}
+
+std::string systemFolder() {
+  char buffer[MAX_PATH] = {};
+  const UINT n = ::GetSystemDirectoryA(buffer, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+}  // namespace
+
+bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs) {
+  // Read sharing only: nobody can change, rename or delete the file while we
+  // check it and while Windows loads it.
+  platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  char head[2] = {};
+  LARGE_INTEGER size = {};
+  if (!readHead(file.get(), head) || head[0] != 'M' || head[1] != 'Z' ||
+      !::GetFileSizeEx(file.get(), &size) || size.QuadPart != expected.size ||
+      expected.sha256.empty() || platform::sha256OfFile(file.get()) != expected.sha256) {
+    return false;
+  }
+  // Quoted: the versioned name holds a space, and unquoted the old
+  // "Kelvora.exe" beside it would be found first.
+  platform::UniqueKernelHandle process =
+      platform::startProcess("\"" + path + "\"", SW_SHOWNORMAL, path);
+  if (!process) return false;
+  ::WaitForInputIdle(process.get(), idleWaitMs);
+  return true;
+}
+
+bool launchCleanupScript(const std::string& runDirectory, const std::string& exeName) {
+  const std::string script = runDirectory + "\\tem.vbs";
+  // A hidden script from an earlier update would refuse to be overwritten.
+  ::SetFileAttributesA(script.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!platform::writeFile(script, {cleanupScript(runDirectory, exeName)})) return false;
+  ::SetFileAttributesA(script.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  // By full path, not through the .vbs association: a per-user handler would
+  // otherwise run with our rights.
+  const std::string folder = systemFolder();
+  if (folder.empty()) return false;
+  const std::string wscript = folder + "\\wscript.exe";
+  return static_cast<bool>(
+      platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript));
+}
+
+}  // namespace update
