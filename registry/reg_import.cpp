@@ -35,11 +35,23 @@ platform::UniqueFile createTempRegFile(std::string& path) {
   return {};
 }
 
+// The system's regedit by full path: a bare name would be looked up in our
+// own folder and the current one first, where anyone could plant one. With
+// redirection off this is the 64-bit regedit on 64-bit Windows.
+std::string regeditPath() {
+  char folder[MAX_PATH] = {};
+  const UINT n = ::GetSystemWindowsDirectoryA(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return std::string(folder, n) + "\\regedit.exe";
+}
+
 // Runs regedit silently on the file and waits for it; true when it started.
 // The path is quoted so that a folder with spaces works.
 bool runRegedit(const std::string& file) {
+  const std::string regedit = regeditPath();
+  if (regedit.empty()) return false;
   platform::UniqueKernelHandle process =
-      platform::startProcess("regedit /s \"" + file + "\"", SW_HIDE);
+      platform::startProcess("\"" + regedit + "\" /s \"" + file + "\"", SW_HIDE, regedit);
   if (!process) return false;
   ::WaitForSingleObject(process.get(), INFINITE);
   return true;

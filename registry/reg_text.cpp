@@ -143,10 +143,11 @@ std::optional<std::string> regExpandStringText(const char* rootName, const std::
 std::string utf16LinesToMultiString(std::string_view utf16) {
   constexpr std::string_view kCrLf("\r\0\n\0", 4);
   constexpr std::string_view kZero("\0\0", 2);
+  // The converted text's own terminating zero is not a line of the list.
+  if (utf16.size() >= 2 && utf16.substr(utf16.size() - 2) == kZero) utf16.remove_suffix(2);
   std::string out;
   out.reserve(utf16.size() + 4);
-  std::size_t i = 0;
-  for (; i + 1 < utf16.size(); i += 2) {
+  for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
     if (utf16.compare(i, 4, kCrLf) == 0) {
       out += kZero;
       i += 2;
@@ -154,12 +155,15 @@ std::string utf16LinesToMultiString(std::string_view utf16) {
       out += utf16.substr(i, 2);
     }
   }
-  // Every string ends in a zero character, and an empty one ends the list.
-  auto endsWithZero = [&](std::size_t back) {
-    return out.size() >= back + 2 && out.compare(out.size() - back - 2, 2, kZero) == 0;
+  // As linesToMultiString: the last string ends in a zero character and an
+  // empty one ends the list, unless the lines already say so (as the
+  // reader's text does), so that a list read back and written again stays
+  // the same list.
+  auto zeroAt = [&](std::size_t fromEnd) {
+    return out.size() >= fromEnd + 2 && out.compare(out.size() - fromEnd - 2, 2, kZero) == 0;
   };
-  if (!endsWithZero(0)) out += kZero;
-  if (!endsWithZero(2)) out += kZero;
+  if (!zeroAt(0)) out += kZero;
+  if (!zeroAt(2)) out += kZero;
   return out;
 }
 

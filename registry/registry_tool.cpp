@@ -11,13 +11,6 @@ constexpr REGSAM kQuery64 = KEY_QUERY_VALUE | KEY_WOW64_64KEY;  // 0x101
 constexpr DWORD kNameBuffer = 255;
 constexpr DWORD kDataBuffer = 255;
 
-// Key path of a value path's parent: "A\B\C" gives "A\B" and "C"; "A" gives "" and "A".
-std::pair<std::string, std::string> splitParent(const std::string& path) {
-  const auto slash = path.rfind('\\');
-  if (slash == std::string::npos) return {std::string(), path};
-  return {path.substr(0, slash), path.substr(slash + 1)};
-}
-
 // Size first, then the data. A value that grew in between is not read.
 std::optional<Bytes> queryOpenKey(HKEY key, const std::string& name) {
   DWORD type = REG_BINARY;  // preset; what the call returns is not used
@@ -140,7 +133,17 @@ const char* RegistryTool::rootName(int root) {
 }
 
 LONG RegistryTool::openKey(HKEY root, const std::string& path, UniqueKey& key) {
-  return ::RegOpenKeyA(root, path.c_str(), key.put());
+  LONG rc = ::RegOpenKeyA(root, path.c_str(), key.put());
+  if (rc == ERROR_SUCCESS && key.get() == root && !isPredefinedKey(root)) {
+    // That is the caller's handle, not ours to close: take a new one.
+    key.release();
+    rc = ::RegOpenKeyExA(root, nullptr, 0, MAXIMUM_ALLOWED, key.put());
+    if (rc == ERROR_SUCCESS && key.get() == root) {
+      key.release();
+      rc = ERROR_INVALID_HANDLE;
+    }
+  }
+  return rc;
 }
 
 LONG RegistryTool::openKey64(HKEY root, const std::string& path, UniqueKey& key) {

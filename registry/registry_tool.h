@@ -25,6 +25,7 @@
 
 namespace registry {
 
+class RedirectionOff;
 using platform::Bytes;
 
 struct ValueInfo {
@@ -54,7 +55,6 @@ using ProgressRoutine = std::uint32_t(KELVORA_STDCALL*)(std::uint32_t count);
 class RegistryTool {
  public:
   RegistryTool() = default;
-  virtual ~RegistryTool() = default;
   RegistryTool(const RegistryTool&) = delete;
   RegistryTool& operator=(const RegistryTool&) = delete;
 
@@ -62,11 +62,13 @@ class RegistryTool {
   // returns more than 0 for a 255-byte buffer. Run once after creation.
   void probe64BitWindows() noexcept;
 
-  virtual void initialise() {}                                               // 0
-  virtual void destroy() {}                                                  // 1
-  virtual void reserved2() {}                                                // 2
-  virtual HKEY rootHandle(int root);                                         // 3
-  virtual const char* rootName(int root);                                    // 4
+  virtual void initialise() {}             // 0
+  virtual void destroy() {}                // 1
+  virtual void reserved2() {}              // 2
+  virtual HKEY rootHandle(int root);       // 3
+  virtual const char* rootName(int root);  // 4
+  // `key` always gets a handle of its own, also for an empty path (where
+  // RegOpenKeyA hands back `root` itself); the caller's handle stays its own.
   virtual LONG openKey(HKEY root, const std::string& path, UniqueKey& key);  // 5
   virtual std::string splitValuePath(std::string& path, bool& isKeyPath);    // 6
   virtual std::string bytesToHex(const Bytes& bytes, std::optional<int> start,
@@ -126,6 +128,8 @@ class RegistryTool {
                                    const std::string& text);  // 44
   virtual bool regWriteExpandString(int root, const std::string& valuePath,
                                     const std::string& text);  // 45
+  // After the last slot, so that the operations keep slots 0 to 45.
+  virtual ~RegistryTool() = default;
 
   std::int32_t is64BitWindows = 0;
 
@@ -138,8 +142,10 @@ class RegistryTool {
   // access does not allow.
   LONG openKey64ForListing(HKEY root, const std::string& path, UniqueKey& key);
   using Opener = LONG (RegistryTool::*)(HKEY, const std::string&, UniqueKey&);
+  // `redirection`: switched off for the 64-bit listing (which also turns
+  // reflection off), null for the plain one.
   std::size_t walkTree(Array<TreeEntry>& result, int root, const std::string& keyPath, int mode,
-                       ProgressRoutine progress, Opener open, bool reflectionOff);
+                       ProgressRoutine progress, Opener open, RedirectionOff* redirection);
 };
 
 }  // namespace registry

@@ -16,14 +16,14 @@ struct PendingKey {
 };
 
 void cutTrailingBackslash(std::string& keyPath) {
-  if (!keyPath.empty() && keyPath.back() == '\\') keyPath.pop_back();
+  if (endsWithBackslash(keyPath)) keyPath.pop_back();
 }
 
 }  // namespace
 
 std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std::string& keyPath,
                                    int mode, ProgressRoutine progress, Opener open,
-                                   bool reflectionOff) {
+                                   RedirectionOff* redirection) {
   const HKEY rootKey = rootHandle(root);
   const auto address = reinterpret_cast<std::uintptr_t>(progress);
   auto added = [&](TreeEntry entry) {
@@ -31,6 +31,7 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
     if (address > 0) {
       std::uint32_t ignored = 0;
       const std::uint32_t count = static_cast<std::uint32_t>(elementCount(&result));
+      RedirectionRestored callersView(redirection);
       callAddress(address, false, ignored, std::span(&count, 1));
     }
   };
@@ -55,6 +56,7 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
         work.append(PendingKey{raw, std::move(child), name});
         added(TreeEntry{TreeEntry::kKey, name, {}});
       }
+      RedirectionRestored callersView(redirection);
       platform::processPendingMessages();
     }
     if (mode == 0) listValues(rootKey, std::string());
@@ -62,7 +64,7 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
     if ((this->*open)(rootKey, keyPath + "\\", start) != ERROR_SUCCESS) return 0;
   }
   std::optional<ReflectionOff> reflection;
-  if (reflectionOff && start) reflection.emplace(start.get());
+  if (redirection && start) reflection.emplace(start.get());
 
   if (!keyPath.empty() && mode == 0) {
     std::string name;
@@ -102,7 +104,7 @@ std::size_t RegistryTool::listTree(Array<TreeEntry>& result, int root, std::stri
                                    int mode, ProgressRoutine progress) {
   result.clear();
   cutTrailingBackslash(keyPath);
-  return walkTree(result, root, keyPath, mode, progress, &RegistryTool::openKey, false);
+  return walkTree(result, root, keyPath, mode, progress, &RegistryTool::openKey, nullptr);
 }
 
 std::size_t RegistryTool::listTree64(Array<TreeEntry>& result, int root, std::string& keyPath,
@@ -112,7 +114,8 @@ std::size_t RegistryTool::listTree64(Array<TreeEntry>& result, int root, std::st
   if (!redirection.ok()) return 0;
   result.clear();
   cutTrailingBackslash(keyPath);
-  return walkTree(result, root, keyPath, mode, progress, &RegistryTool::openKey64ForListing, true);
+  return walkTree(result, root, keyPath, mode, progress, &RegistryTool::openKey64ForListing,
+                  &redirection);
 }
 
 }  // namespace registry

@@ -1,5 +1,7 @@
 #include "registry/value_path.h"
 
+#include "platform/text.h"
+
 namespace registry {
 
 const char* rootNameOf(int root) noexcept {
@@ -19,13 +21,23 @@ const char* rootNameOf(int root) noexcept {
   }
 }
 
+bool endsWithBackslash(std::string_view path) {
+  return !path.empty() && platform::findLastOf(path, "\\") == path.size() - 1;
+}
+
+std::pair<std::string, std::string> splitParent(std::string_view path) {
+  const auto slash = platform::findLastOf(path, "\\");
+  if (slash == std::string_view::npos) return {std::string(), std::string(path)};
+  return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
+}
+
 std::string splitValuePath(std::string& path, bool& isKeyPath) {
   isKeyPath = false;
-  if (!path.empty() && path.back() == '\\') {
+  if (endsWithBackslash(path)) {
     isKeyPath = true;
     return {};
   }
-  const auto slash = path.rfind('\\');
+  const auto slash = platform::findLastOf(path, "\\");
   if (slash == std::string::npos) return {};
   std::string name = path.substr(slash + 1);
   path.resize(slash);

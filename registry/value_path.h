@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace registry {
 
@@ -19,6 +20,15 @@ enum RootKind : int {
 
 // "HKEY_LOCAL_MACHINE" and so on; nullptr for any other number.
 const char* rootNameOf(int root) noexcept;
+
+// Paths are ANSI text: a backslash byte that is the second byte of a
+// double-byte character (誠 is D5 5C in GBK) never splits them.
+
+// Whether the last character (not merely the last byte) is a backslash.
+bool endsWithBackslash(std::string_view path);
+
+// "A\B\C" gives "A\B" and "C"; "A" gives "" and "A".
+std::pair<std::string, std::string> splitParent(std::string_view path);
 
 // Splits "Key\Path\Name" into the key path (left in `path`) and the value
 // name (returned). A trailing backslash names the key's default value: the

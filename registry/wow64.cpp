@@ -20,4 +20,17 @@ RedirectionOff::~RedirectionOff() {
   if (disabled_) ::Wow64RevertWow64FsRedirection(oldValue_);
 }
 
+void RedirectionOff::suspend() noexcept {
+  if (!disabled_) return;
+  ::Wow64RevertWow64FsRedirection(oldValue_);
+  disabled_ = false;
+  suspended_ = true;
+}
+
+void RedirectionOff::resume() noexcept {
+  if (!suspended_) return;
+  suspended_ = false;
+  disabled_ = ::Wow64DisableWow64FsRedirection(&oldValue_) != 0;
+}
+
 }  // namespace registry

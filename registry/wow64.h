@@ -17,10 +17,33 @@ class RedirectionOff {
 
   bool ok() const noexcept { return ok_; }
 
+  // Redirection back on while code that is not ours runs, and off again.
+  void suspend() noexcept;
+  void resume() noexcept;
+
  private:
   PVOID oldValue_ = nullptr;
   bool disabled_ = false;
+  bool suspended_ = false;
   bool ok_ = false;
+};
+
+// While it lasts, redirection is as the caller had it: around a window
+// message handler or a caller's routine, which may load a DLL or open
+// System32 and must see the folder a 32-bit program sees. Null: nothing to do.
+class RedirectionRestored {
+ public:
+  explicit RedirectionRestored(RedirectionOff* off) noexcept : off_(off) {
+    if (off_) off_->suspend();
+  }
+  ~RedirectionRestored() {
+    if (off_) off_->resume();
+  }
+  RedirectionRestored(const RedirectionRestored&) = delete;
+  RedirectionRestored& operator=(const RedirectionRestored&) = delete;
+
+ private:
+  RedirectionOff* off_;
 };
 
 // Registry reflection off for one open key while the scope lasts.

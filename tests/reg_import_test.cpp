@@ -10,6 +10,7 @@
 #include "platform/handles.h"
 #include "registry/registry_tool.h"
 #include "registry_fixture.h"
+#include "support/paths.h"
 
 namespace {
 
@@ -79,14 +80,54 @@ TEST_F(RegImportTest, WritesLandInThe64BitViewOnly) {
   EXPECT_EQ(tmpFiles(platform::tempFolder()), before) << "the import files are removed";
 }
 
-TEST_F(RegImportTest, HexFormsImportTheirExactText) {
-  // Wine's regedit reads hex(2)/hex(7) data of an ANSI .reg file as ANSI bytes,
-  // not as the UTF-16 that Windows' regedit takes: the stored strings differ
-  // under Wine. The exact text is checked natively; here only that it imports.
-  EXPECT_TRUE(tool_.regWriteExpandString(kLm, value("Expand"), "%SystemRoot%"));
-  EXPECT_TRUE(tool_.regWriteMultiString(kLm, value("Multi"), "a\r\nb"));
-  EXPECT_TRUE(tool_.valueExists(kLm, value("Expand")));
-  EXPECT_TRUE(tool_.valueExists(kLm, value("Multi")));
+// Keeps the text each writer hands to regedit, and imports it as usual.
+struct RecordingTool : RegistryTool {
+  std::string text;
+  bool importRegText(const std::string& reg) override {
+    text = reg;
+    return RegistryTool::importRegText(reg);
+  }
+};
+
+TEST_F(RegImportTest, HexFormsWriteTheirExactText) {
+  // Windows' regedit takes hex(2)/hex(7) data as UTF-16; Wine's regedit
+  // reads it from an ANSI (no BOM) .reg file as ANSI bytes, so what Wine
+  // stores differs. The text the writers hand over is what is checked here,
+  // with the GBK input converted by the real ansiToUtf16 (code page 936).
+  RecordingTool tool;
+  tool.probe64BitWindows();
+  const std::string head =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + path_ + "]\r\n";
+  EXPECT_TRUE(tool.regWriteExpandString(kLm, value("Expand"), "%A%中"));
+  EXPECT_EQ(tool.text, head + "\"Expand\"=hex(2):25,00,41,00,25,00,2D,4E,00,00\r\n");
+  EXPECT_TRUE(tool.valueExists(kLm, value("Expand")));
+  // 誠 is U+8AA0 and 乗 U+4E57; each line one string, then the list's end.
+  EXPECT_TRUE(tool.regWriteMultiString(kLm, value("Multi"), "a\r\n誠乗"));
+  const std::string multi = head + "\"Multi\"=hex(7):61,00,00,00,A0,8A,57,4E,00,00,00,00\r\n";
+  EXPECT_EQ(tool.text, multi);
+  EXPECT_TRUE(tool.valueExists(kLm, value("Multi")));
+
+  // A list read back from the 64-bit view and written again is the same list.
+  key64_.set("", "Stored", REG_MULTI_SZ, std::string("a\0誠乗\0\0", 8));
+  const std::string lines = tool.read64MultiString(kLm, value("Stored"));
+  EXPECT_EQ(lines, "a\r\n誠乗\r\n\r\n");
+  EXPECT_TRUE(tool.regWriteMultiString(kLm, value("Multi"), lines));
+  EXPECT_EQ(tool.text, multi);
+}
+
+TEST_F(RegImportTest, RunsTheSystemsRegeditNotOnePlantedBesideUs) {
+  // A program that records its start, named regedit.exe in our own folder,
+  // where a bare "regedit" is looked for first.
+  const std::string planted = testing_support::besideThisExe("regedit.exe");
+  const std::string started = testing_support::besideThisExe("probe-started.txt");
+  ASSERT_TRUE(::CopyFileA(testing_support::besideThisExe("update_probe.exe").c_str(),
+                          planted.c_str(), FALSE));
+  ::DeleteFileA(started.c_str());
+  EXPECT_TRUE(tool_.regWriteString(kLm, value("Planted"), "system"));
+  EXPECT_EQ(tool_.read64String(kLm, value("Planted")), "system");
+  EXPECT_FALSE(platform::fileExists(started)) << "the planted regedit ran";
+  ::DeleteFileA(planted.c_str());
+  ::DeleteFileA(started.c_str());
 }
 
 TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {

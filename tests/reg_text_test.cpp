@@ -52,6 +52,9 @@ TEST(RegText, StringLinesEscapeAndRejectLineBreaks) {
       // GBK text; the 0x5C second byte of a double-byte character is not a backslash.
       {"SOFTWARE\\演示\\名称", "中文\x81\x5C",
        file("HKEY_LOCAL_MACHINE\\SOFTWARE\\演示", "\"名称\"=\"中文\x81\x5C\"")},
+      // A name whose last byte is a backslash byte names a value, not the default.
+      {"SOFTWARE\\Demo\\誠", "x", file("HKEY_LOCAL_MACHINE\\SOFTWARE\\Demo", "\"誠\"=\"x\"")},
+      {"SOFTWARE\\A乗B\\", "d", file("HKEY_LOCAL_MACHINE\\SOFTWARE\\A乗B\\", "@=\"d\"")},
       {"SOFTWARE\\Demo\\Name", "two\r\n[HKEY_LOCAL_MACHINE\\X]", std::nullopt},
       {"SOFTWARE\\Demo\\Name", "lf\n", std::nullopt},
       {"SOFTWARE\\De\nmo\\Name", "x", std::nullopt},
@@ -74,6 +77,9 @@ TEST(RegText, HexLines) {
             file("HKEY_LOCAL_MACHINE\\S\\D", "\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00"));
   EXPECT_EQ(registry::regMultiStringText(kLm, "S\\D\\M", utf16("a\r\n")),
             file("HKEY_LOCAL_MACHINE\\S\\D", "\"M\"=hex(7):61,00,00,00,00,00"));
+  // What the reader gives back ("a", "b" and the list's end) is the same list.
+  EXPECT_EQ(registry::regMultiStringText(kLm, "S\\D\\M", utf16("a\r\nb\r\n\r\n")),
+            registry::regMultiStringText(kLm, "S\\D\\M", utf16("a\r\nb")));
   EXPECT_EQ(registry::regMultiStringText(kLm, "S\\D\\", utf16("a")), std::nullopt);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "registry/wow64.h"
 #include "registry_fixture.h"
 
@@ -116,6 +118,7 @@ TEST_F(RegistryToolTest, SixtyFourBitReadsOfEveryType) {
   key.set("", "B", REG_BINARY, std::string("\x00\x01", 2));
   key.set("", "M", REG_MULTI_SZ, std::string("a\0b\0\0", 5));
   key.set("", "E", REG_EXPAND_SZ, std::string("%X%\0", 4));
+  key.makeKey("Leaf");
   const std::string base = path + "\\";
   EXPECT_EQ(tool.read64Int(kLm, base + "D"), 0xFFFFFFFFu);
   EXPECT_EQ(tool.read64Binary(kLm, base + "B"), std::string("\x00\x01", 2));
@@ -130,8 +133,9 @@ TEST_F(RegistryToolTest, SixtyFourBitReadsOfEveryType) {
   EXPECT_EQ(on32.read64String(kLm, base + "E"), "");
   EXPECT_EQ(on32.read64MultiString(kLm, base + "M"), "");
   EXPECT_EQ(on32.read64ExpandString(kLm, base + "E"), "");
-  EXPECT_FALSE(on32.deleteEntry64(kLm, base + "D"));
-  EXPECT_TRUE(testing_support::keyExists(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY));
+  EXPECT_FALSE(on32.deleteEntry64(kLm, base + "Leaf"));
+  EXPECT_TRUE(testing_support::keyExists(HKEY_LOCAL_MACHINE, base + "Leaf", KEY_WOW64_64KEY))
+      << "an existing subkey stays";
 }
 
 TEST_F(RegistryToolTest, ValueExistsNeedsDataOfSomeSize) {
@@ -170,6 +174,46 @@ TEST_F(RegistryToolTest, DeletesDefaultValuesAndSubkeys) {
   EXPECT_FALSE(testing_support::keyExists(HKEY_LOCAL_MACHINE, path64 + "\\Leaf", KEY_WOW64_64KEY));
 }
 
+// 誠 is D5 5C and 乗 81 5C in GBK: the second byte of each is the backslash byte.
+TEST_F(RegistryToolTest, NamesWithABackslashByteInsideACharacter) {
+  ScratchKey plain(HKEY_CURRENT_USER, "Software\\" + uniqueName("KelvoraDbcs"));
+  const std::string path64 = "SOFTWARE\\" + uniqueName("KelvoraDbcs64");
+  ScratchKey wide(HKEY_LOCAL_MACHINE, path64, KEY_WOW64_64KEY);
+  auto rawValue = [](HKEY key, const std::string& name) {
+    char data[64] = {};
+    DWORD size = sizeof data - 1;
+    return ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data),
+                              &size) == ERROR_SUCCESS
+               ? std::string(data)
+               : std::string("(missing)");
+  };
+  for (const std::string name : {"誠", "乗", "A乗B"}) {
+    SCOPED_TRACE(name);
+    // The 32-bit view, through the plain calls.
+    const std::string base = plain.path() + "\\";
+    ASSERT_TRUE(tool.writeString(kCu, base + name, "value"));
+    EXPECT_EQ(rawValue(plain.get(), name), "value") << "a value of that name, in the key itself";
+    EXPECT_EQ(tool.readString(kCu, base + name), "value");
+    ASSERT_TRUE(tool.writeString(kCu, base + name + "\\", "default"));
+    EXPECT_TRUE(testing_support::keyExists(HKEY_CURRENT_USER, base + name, 0));
+    EXPECT_EQ(tool.readString(kCu, base + name + "\\"), "default");
+    EXPECT_TRUE(tool.deleteEntry(kCu, base + name)) << "the subkey, not a default value";
+    EXPECT_FALSE(testing_support::keyExists(HKEY_CURRENT_USER, base + name, 0));
+    EXPECT_EQ(rawValue(plain.get(), name), "value");
+
+    // The 64-bit view, written through regedit.
+    const std::string base64 = path64 + "\\";
+    ASSERT_TRUE(tool.regWriteString(kLm, base64 + name, "value64"));
+    EXPECT_EQ(rawValue(wide.get(), name), "value64");
+    EXPECT_EQ(tool.read64String(kLm, base64 + name), "value64");
+    ASSERT_TRUE(tool.regWriteString(kLm, base64 + name + "\\", "default64"));
+    EXPECT_EQ(tool.read64String(kLm, base64 + name + "\\"), "default64");
+    EXPECT_TRUE(tool.deleteEntry64(kLm, base64 + name));
+    EXPECT_FALSE(testing_support::keyExists(HKEY_LOCAL_MACHINE, base64 + name, KEY_WOW64_64KEY));
+    EXPECT_EQ(rawValue(wide.get(), name), "value64");
+  }
+}
+
 TEST_F(RegistryToolTest, EnumeratesUntilTheErrorCode) {
   ScratchKey scratch(HKEY_CURRENT_USER, "Software\\" + uniqueName("KelvoraEnum"));
   scratch.makeKey("A");
@@ -180,6 +224,14 @@ TEST_F(RegistryToolTest, EnumeratesUntilTheErrorCode) {
   scratch.set("", "m", REG_MULTI_SZ, std::string("x\0\0", 3));
 
   EXPECT_EQ(tool.subkeyCount(scratch.get()), 3);
+  {
+    // An empty path opens the caller's key again; its owner closes only its own handle.
+    registry::UniqueKey again;
+    ASSERT_EQ(tool.openKey(scratch.get(), "", again), ERROR_SUCCESS);
+    EXPECT_NE(again.get(), scratch.get());
+    EXPECT_EQ(tool.subkeyCount(again.get()), 3);
+  }
+  EXPECT_EQ(tool.subkeyCount(scratch.get()), 3) << "the caller's handle is still open";
   std::vector<std::string> names;
   std::string name;
   LONG rc = 0;
@@ -234,6 +286,67 @@ TEST_F(RegistryToolTest, ConvertsBetweenAnsiAndUtf16) {
   EXPECT_EQ(tool.ansiToUtf16(""), "");
   EXPECT_EQ(tool.utf16ToAnsi(""), "");
   EXPECT_EQ(tool.utf16ToAnsi(std::string("B\0\0\0C\0", 6)), "B");  // up to the first zero
+}
+
+// The slot of a virtual operation in the table of operations (GCC's ABI: a
+// pointer to a virtual member holds 1 + its byte offset in the table).
+template <typename Method>
+std::size_t slotOf(Method method) {
+  std::uintptr_t raw = 0;
+  std::memcpy(&raw, &method, sizeof raw);
+  return (raw - 1) / sizeof(void*);
+}
+
+TEST_F(RegistryToolTest, OperationsHoldTheirSlots) {
+  using T = RegistryTool;
+  const std::size_t slots[] = {slotOf(&T::initialise),
+                               slotOf(&T::destroy),
+                               slotOf(&T::reserved2),
+                               slotOf(&T::rootHandle),
+                               slotOf(&T::rootName),
+                               slotOf(&T::openKey),
+                               slotOf(&T::splitValuePath),
+                               slotOf(&T::bytesToHex),
+                               slotOf(&T::ansiToUtf16),
+                               slotOf(&T::utf16ToAnsi),
+                               slotOf(&T::callAddress),
+                               slotOf(&T::reserved11),
+                               slotOf(&T::is64Bit),
+                               slotOf(&T::valueExists),
+                               slotOf(&T::importRegFile),
+                               slotOf(&T::importRegText),
+                               slotOf(&T::reserved16),
+                               slotOf(&T::deleteEntry),
+                               slotOf(&T::listTree),
+                               slotOf(&T::enumSubkey),
+                               slotOf(&T::enumValue),
+                               slotOf(&T::subkeyCount),
+                               slotOf(&T::writeDword),
+                               slotOf(&T::writeBinary),
+                               slotOf(&T::writeString),
+                               slotOf(&T::writeMultiString),
+                               slotOf(&T::writeExpandString),
+                               slotOf(&T::readInt),
+                               slotOf(&T::readBinary),
+                               slotOf(&T::readString),
+                               slotOf(&T::readMultiString),
+                               slotOf(&T::readExpandString),
+                               slotOf(&T::reserved32),
+                               slotOf(&T::deleteEntry64),
+                               slotOf(&T::listTree64),
+                               slotOf(&T::openKey64),
+                               slotOf(&T::read64Int),
+                               slotOf(&T::read64Binary),
+                               slotOf(&T::read64String),
+                               slotOf(&T::read64MultiString),
+                               slotOf(&T::read64ExpandString),
+                               slotOf(&T::regWriteDword),
+                               slotOf(&T::regWriteString),
+                               slotOf(&T::regWriteBinary),
+                               slotOf(&T::regWriteMultiString),
+                               slotOf(&T::regWriteExpandString)};
+  ASSERT_EQ(std::size(slots), 46u);
+  for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], i) << "operation " << i;
 }
 
 // Called through callAddress; both conventions, with a record of what arrived.

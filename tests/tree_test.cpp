@@ -31,10 +31,31 @@ std::vector<Item> items(const Array<TreeEntry>& entries) {
   return out;
 }
 
+// What a 32-bit program sees as System32: Wine and Windows keep regedit.exe
+// in SysWOW64 but not in the 64-bit System32, so it is there only while
+// redirection is on.
+bool seesSysWow64() {
+  char system[MAX_PATH] = {};
+  ::GetSystemDirectoryA(system, MAX_PATH);
+  return ::GetFileAttributesA((std::string(system) + "\\regedit.exe").c_str()) !=
+         INVALID_FILE_ATTRIBUTES;
+}
+
 std::vector<std::uint32_t> g_progress;
+int g_redirectedCalls = 0;  // calls of the routine that saw what a 32-bit program sees
 std::uint32_t KELVORA_STDCALL recordProgress(std::uint32_t count) {
   g_progress.push_back(count);
+  if (seesSysWow64()) ++g_redirectedCalls;
   return 0;
+}
+
+int g_handled = 0, g_redirectedMessages = 0;
+LRESULT CALLBACK recordMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) {
+    ++g_handled;
+    g_redirectedMessages += seesSysWow64();
+  }
+  return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 class TreeTest : public ::testing::Test {
@@ -50,8 +71,11 @@ class TreeTest : public ::testing::Test {
     tree64_.set("中文键\\Deep", "d", REG_BINARY, std::string("\x00\x01", 2));
     tree64_.set("My Key", "x", REG_MULTI_SZ, std::string("a\0\0", 3));
     tree64_.makeKey("Empty");
+    // 誠 is D5 5C and 乗 81 5C in GBK: the backslash byte inside a character.
+    tree64_.set("誠\\乗", "A乗B", REG_SZ, std::string("x\0", 2));
     tree32_.set("", "only32", REG_SZ, std::string("32\0", 3));
     tree32_.makeKey("Only32Key");
+    tree32_.set("誠\\乗", "A乗B", REG_SZ, std::string("x\0", 2));
   }
 
   // The 64-bit tree, mode 1: every key and value once.
@@ -61,6 +85,9 @@ class TreeTest : public ::testing::Test {
             {1, s + "\\中文键\\Deep", ""},
             {1, s + "\\My Key", ""},
             {1, s + "\\Empty", ""},
+            {1, s + "\\誠", ""},
+            {1, s + "\\誠\\乗", ""},
+            {2, s + "\\誠\\乗", "A乗B"},
             {2, s, "v1"},
             {2, s, "v2"},
             {2, s + "\\中文键", "名称"},
@@ -68,7 +95,11 @@ class TreeTest : public ::testing::Test {
             {2, s + "\\My Key", "x"}};
   }
   std::set<Item> whole32() const {
-    return {{1, start_ + "\\Only32Key", ""}, {2, start_, "only32"}};
+    return {{1, start_ + "\\Only32Key", ""},
+            {1, start_ + "\\誠", ""},
+            {1, start_ + "\\誠\\乗", ""},
+            {2, start_ + "\\誠\\乗", "A乗B"},
+            {2, start_, "only32"}};
   }
 
   std::string start_;
@@ -139,11 +170,9 @@ TEST_F(TreeTest, ModeZeroListsOneLevelWithEachSubkeysValues) {
   tool_.listTree64(result, kLm, path, 0, nullptr);
   const auto listed = items(result);
   const std::string s = start_;
-  const std::set<Item> expected = {{1, s + "\\中文键", ""},
-                                   {1, s + "\\My Key", ""},
-                                   {1, s + "\\Empty", ""},
-                                   {2, s + "\\中文键", "名称"},
-                                   {2, s + "\\My Key", "x"}};
+  const std::set<Item> expected = {{1, s + "\\中文键", ""},     {1, s + "\\My Key", ""},
+                                   {1, s + "\\Empty", ""},      {1, s + "\\誠", ""},
+                                   {2, s + "\\中文键", "名称"}, {2, s + "\\My Key", "x"}};
   EXPECT_EQ(std::set<Item>(listed.begin(), listed.end()), expected);
   // Each value follows its own key.
   for (std::size_t i = 0; i < listed.size(); ++i) {
@@ -161,6 +190,16 @@ TEST_F(TreeTest, PathsModesAndTheCallersArray) {
   EXPECT_EQ(tool_.listTree64(result, kLm, path, 2, nullptr), 0u) << "other modes list nothing";
   EXPECT_EQ(path, start_) << "one trailing backslash cut from the caller's text";
   EXPECT_TRUE(result.empty()) << "the old result is replaced";
+
+  // A path whose last byte is a backslash byte inside a character keeps it.
+  for (auto list : {&RegistryTool::listTree, &RegistryTool::listTree64}) {
+    std::string dbcs = start_ + "\\誠";
+    EXPECT_EQ((tool_.*list)(result, kLm, dbcs, 1, nullptr), 2u);
+    EXPECT_EQ(dbcs, start_ + "\\誠");
+    const std::vector<Item> expected = {{1, start_ + "\\誠\\乗", ""},
+                                        {2, start_ + "\\誠\\乗", "A乗B"}};
+    EXPECT_EQ(items(result), expected);
+  }
 
   std::string missing = start_ + "\\NoSuchKey";
   EXPECT_EQ(tool_.listTree64(result, kLm, missing, 1, nullptr), 0u);
@@ -211,6 +250,35 @@ TEST_F(TreeTest, ProgressCountsEveryEntry) {
   g_progress.clear();
   tool_.listTree64(result, kLm, path, 1, nullptr);
   EXPECT_TRUE(g_progress.empty());
+
+  // The routine and the messages handled meanwhile run with redirection as
+  // the caller has it, not switched off.
+  if (!registry::isWow64Process()) return;  // the 64-bit build has no redirection
+  ASSERT_TRUE(seesSysWow64());
+  {
+    registry::RedirectionOff off;
+    ASSERT_FALSE(seesSysWow64()) << "redirection cannot be seen from here";
+  }
+  g_progress.clear();
+  g_redirectedCalls = 0;
+  tool_.listTree64(result, kLm, path, 1, &recordProgress);
+  EXPECT_EQ(g_redirectedCalls, static_cast<int>(g_progress.size()));
+
+  // A message waiting when the root's subkeys are listed is handled inside.
+  WNDCLASSA wc = {};
+  wc.lpszClassName = "KelvoraTreeTest";
+  wc.lpfnWndProc = &recordMessage;
+  ::RegisterClassA(&wc);
+  HWND window =
+      ::CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  ::PostMessageA(window, WM_APP, 0, 0);
+  std::string rootPath;
+  tool_.listTree64(result, kLm, rootPath, 2, nullptr);
+  ::DestroyWindow(window);
+  EXPECT_EQ(g_handled, 1);
+  EXPECT_EQ(g_redirectedMessages, 1);
+  EXPECT_TRUE(seesSysWow64()) << "restored after the listing";
 }
 
 TEST_F(TreeTest, EveryHandleIsClosed) {

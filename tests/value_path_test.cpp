@@ -19,6 +19,12 @@ TEST(SplitValuePath, SplitsAtTheLastBackslash) {
        "SOFTWARE\\Adobe\\After Effects\\16.0", false},
       {"\\Name", "Name", "", false},
       {"", "", "", false},
+      // 誠 is D5 5C and 乗 81 5C in GBK: a backslash byte inside a character.
+      {"SOFTWARE\\Demo\\誠", "誠", "SOFTWARE\\Demo", false},
+      {"SOFTWARE\\Demo\\誠\\", "", "SOFTWARE\\Demo\\誠\\", true},
+      {"SOFTWARE\\誠\\乗", "乗", "SOFTWARE\\誠", false},
+      {"SOFTWARE\\A乗B", "A乗B", "SOFTWARE", false},
+      {"誠", "", "誠", false},
   };
   for (const Case& c : cases) {
     std::string path = c.path;
@@ -27,6 +33,17 @@ TEST(SplitValuePath, SplitsAtTheLastBackslash) {
     EXPECT_EQ(path, c.rest) << c.path;
     EXPECT_EQ(isKeyPath, c.isKeyPath) << c.path;
   }
+}
+
+TEST(SplitParent, StepsOverDoubleByteCharacters) {
+  using Parts = std::pair<std::string, std::string>;
+  EXPECT_EQ(registry::splitParent("A\\B\\C"), Parts("A\\B", "C"));
+  EXPECT_EQ(registry::splitParent("A"), Parts("", "A"));
+  EXPECT_EQ(registry::splitParent("SOFTWARE\\Demo\\誠"), Parts("SOFTWARE\\Demo", "誠"));
+  EXPECT_EQ(registry::splitParent("誠\\A乗B"), Parts("誠", "A乗B"));
+  EXPECT_TRUE(registry::endsWithBackslash("A\\誠\\"));
+  EXPECT_FALSE(registry::endsWithBackslash("A\\誠"));
+  EXPECT_FALSE(registry::endsWithBackslash(""));
 }
 
 TEST(BytesToHex, FormatsRangesOfBytes) {
@@ -80,6 +97,7 @@ TEST(ValueConversions, NeverReadPastTheData) {
       {"a\r\nb\r\n\r\n", std::string("a\0b\0\0", 5)},  // what the reader gives back
       {"a\r\nb", std::string("a\0b\0\0", 5)},          // terminators added
       {"a\nb", std::string("a\nb\0\0", 5)},            // only CR LF separates
+      {"誠\r\n乗\r\n\r\n", std::string("誠\0乗\0\0", 7)},
       {"", std::string("\0\0", 2)},
   };
   for (const Case& c : cases) EXPECT_EQ(registry::linesToMultiString(c.lines), c.data);
