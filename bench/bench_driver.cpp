@@ -295,12 +295,12 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
   const std::string exe = dir + "\\Kelvora.exe";
   ::CopyFileA(kelvora.c_str(), exe.c_str(), FALSE);
   e2e::HttpServer server(47613);
-  e2e::Response version;
-  version.body = "[9.9]";
-  server.route("/kelvora/version.txt", version);
   e2e::Response big;
   big.body = platform::readFile(bigExe);
   server.route("/kelvora/Kelvora.exe", big);
+  e2e::Response version;
+  version.body = testing_support::signedVersionFile("9.9", big.body);
+  server.route("/kelvora/version.txt", version);
 
   e2e::RunningApp app;
   app.launch(dir, exe);
@@ -309,9 +309,11 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
   idle.cb = sizeof idle;
   ::GetProcessMemoryInfo(app.process(), &idle, sizeof idle);
   report("idle_working_set_mib", idle.WorkingSetSize / 1048576.0);
-  if (box) e2e::postClick(::GetDlgItem(box, IDOK));
+  if (!box) return 1;
+  e2e::postClick(::GetDlgItem(box, IDOK));
   SIZE_T peak = 0;
-  while (::WaitForSingleObject(app.process(), 50) == WAIT_TIMEOUT) {
+  const ULONGLONG end = ::GetTickCount64() + 120000;
+  while (::WaitForSingleObject(app.process(), 50) == WAIT_TIMEOUT && ::GetTickCount64() < end) {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     if (::GetProcessMemoryInfo(app.process(), &counters, sizeof counters)) {
