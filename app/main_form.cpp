@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/control_ids.h"
+#include "build_config.h"
 
 namespace app {
 namespace {
@@ -60,14 +61,15 @@ constexpr platform::ControlSpec kControls[] = {
     {"类型", K::Label, ids::kFirstOtherId + 41, 66, 406, 150, 20, "", true},
     {"当前版本时间标签4", K::Label, ids::kFirstOtherId + 42, 240, 406, 45, 20, "次数：", true},
     {"次数", K::Label, ids::kFirstOtherId + 43, 285, 406, 100, 20, "", true},
-    {"版本号", K::Label, ids::kVersionLabelId, 500, 406, 50, 20, "1.2", true},
+    {"版本号", K::Label, ids::kVersionLabelId, 500, 406, 50, 20, build_config::kVersion, true},
     {"切换_按钮1", K::Button, ids::kNetOffButtonId, 10, 436, 120, 30, "一键断网", false},
     {"切换_按钮2", K::Button, ids::kNetOnButtonId, 140, 436, 130, 30, "一键连接网络", false},
     {"切换_按钮3", K::Button, ids::kDefenderButtonId, 280, 436, 270, 30,
      "开启/关闭 Windows Defender", false},
 };
 
-constexpr platform::FormSpec kMainForm = {"Kelvora", 560, 478, "微软雅黑", kControls};
+constexpr platform::FormSpec kMainForm = {"Kelvora",  560,       478,
+                                          "微软雅黑", kControls, ids::kSwitchButton};
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/control_ids.h"
+#include "app/language_view.h"
 #include "app/main_form.h"
 #include "app/placement.h"
 #include "app/update_urls.h"
@@ -35,7 +36,8 @@ int Program::run() {
   mainWindow_ = std::make_unique<platform::Form>(mainFormSpec());
   if (!mainWindow_->create()) return 1;
   mainWindow_->setQuitOnClose(true);
-  switcher_ = std::make_unique<lang::Switcher>(*mainWindow_, *registry_);
+  languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
+  switcher_ = std::make_unique<lang::Switcher>(*languageView_, *registry_);
   mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
   mainWindow_->onClick(ids::kFeedbackLink, [] { platform::shellOpen(build_config::kFeedbackUrl); });
 
@@ -69,6 +71,7 @@ void Program::shutdown() noexcept {
   if (downloader_) downloader_->shutdown();
   downloader_.reset();
   switcher_.reset();
+  languageView_.reset();
   mainWindow_.reset();
   if (registry_) registry_->destroy();
   registry_.reset();

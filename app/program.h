@@ -34,6 +34,7 @@ class Program {
   std::unique_ptr<update::Updater> updater_;
   std::unique_ptr<registry::RegistryTool> registry_;
   std::unique_ptr<platform::Form> mainWindow_;
+  std::unique_ptr<lang::LanguageView> languageView_;
   std::unique_ptr<lang::Switcher> switcher_;
   bool ended_ = false;
 };

@@ -27,10 +27,13 @@
 #include "platform/files.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
+#include "support/e2e_driver.h"
+#include "support/http_server.h"
+#include "support/paths.h"
+#include "support/signing.h"
+#include "support/waits.h"
+#include "support/versions.h"
 #include "update/update_check.h"
-#include "../tests/e2e_driver.h"
-#include "../tests/http_server.h"
-#include "../tests/support/signing.h"
 
 namespace {
 
@@ -52,25 +55,19 @@ void report(const char* name, double value) {
   std::printf("%s %.3f\n", name, value);
 }
 
-std::string winPath(std::string path) {
-  if (!path.empty() && path[0] == '/') {
-    for (char& c : path) c = c == '/' ? '\\' : c;
-    path = "Z:" + path;
-  }
-  return path;
-}
-
 // Milliseconds from process start until `filled` says the window is ready.
 double timeStart(const std::string& exe, const std::string& title, bool prefix, int labelId) {
   e2e::RunningApp app;
   const double begin = nowMs();
   if (!app.launch(platform::tempFolder(), exe)) return -1;
   HWND window = nullptr;
-  while (!window) {
-    window = app.findWindow(title, !prefix);
-    if (!window && ::WaitForSingleObject(app.process(), 1) == WAIT_OBJECT_0) return -1;
-  }
-  while (e2e::windowText(::GetDlgItem(window, labelId)).empty()) ::Sleep(1);
+  const bool filled = testing_support::waitFor(
+      [&] {
+        if (!window) window = app.findWindow(title, !prefix);
+        return window && !e2e::windowText(::GetDlgItem(window, labelId)).empty();
+      },
+      60000, false, 1);
+  if (!filled) return -1;
   const double elapsed = nowMs() - begin;
   ::PostMessageA(window, WM_CLOSE, 0, 0);
   ::WaitForSingleObject(app.process(), 15000);
@@ -89,41 +86,40 @@ int startup(const std::string& kelvora, const std::string& floor, int runs) {
   return 0;
 }
 
-int hung(const std::string& kelvora, int runs) {
-  e2e::HttpServer server(47613);
-  e2e::Response hang;
-  hang.hang = true;
-  server.answerAll(hang);
+// The median start-up of the test build while its update server answers so.
+int startupAgainst(const char* name, const e2e::Response& answer, const std::string& kelvora,
+                   int runs) {
+  e2e::HttpServer server;
+  server.answerAll(answer);
   std::vector<double> k;
   for (int i = 0; i < runs; ++i) {
     k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
   }
-  report("hung_startup_ms", median(k));
+  report(name, median(k));
   return 0;
 }
 
+int hung(const std::string& kelvora, int runs) {
+  e2e::Response hang;
+  hang.hang = true;
+  return startupAgainst("hung_startup_ms", hang, kelvora, runs);
+}
+
+// One byte a second: every byte restarts a receive time-out.
 int trickle(const std::string& kelvora, int runs) {
-  e2e::HttpServer server(47613);
-  e2e::Response slow;
-  slow.body = testing_support::signedVersionFile("1.3", "MZ");
+  e2e::Response slow =
+      e2e::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
   slow.pieceSize = 1;
   slow.pieceDelayMs = 1000;
-  server.answerAll(slow);
-  std::vector<double> k;
-  for (int i = 0; i < runs; ++i) {
-    k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
-  }
-  report("trickle_startup_ms", median(k));
-  return 0;
+  return startupAgainst("trickle_startup_ms", slow, kelvora, runs);
 }
 
 // The same version as ours, so that no prompt stops the clock.
 int signedCost(const std::string& keyed, const std::string& unkeyed, int runs) {
-  e2e::HttpServer server(47613);
-  e2e::Response plain;
-  plain.body = "[1.2]\r\n";
-  e2e::Response signedFile;
-  signedFile.body = testing_support::signedVersionFile("1.2", "MZ");
+  e2e::HttpServer server;
+  const std::string own = testing_support::ownVersion();
+  const e2e::Response plain = e2e::answer(200, "[" + own + "]\r\n");
+  const e2e::Response signedFile = e2e::answer(200, testing_support::signedVersionFile(own, "MZ"));
   std::vector<double> withKey, withoutKey;
   timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId);  // warm-up
   for (int i = 0; i < runs; ++i) {
@@ -290,20 +286,17 @@ int switchBench(const std::string& folder, int runs) {
 }
 
 int footprint(const std::string& kelvora, const std::string& bigExe) {
-  const std::string dir = platform::tempFolder() + "kelvora-bench-footprint";
-  ::CreateDirectoryA(dir.c_str(), nullptr);
-  const std::string exe = dir + "\\Kelvora.exe";
+  const testing_support::TempFolder dir("kelvora-bench-footprint");
+  const std::string exe = dir / "Kelvora.exe";
   ::CopyFileA(kelvora.c_str(), exe.c_str(), FALSE);
-  e2e::HttpServer server(47613);
-  e2e::Response big;
-  big.body = platform::readFile(bigExe);
-  server.route("/kelvora/Kelvora.exe", big);
-  e2e::Response version;
-  version.body = testing_support::signedVersionFile("9.9", big.body);
-  server.route("/kelvora/version.txt", version);
+  e2e::HttpServer server;
+  const e2e::Response big = e2e::answer(200, platform::readFile(bigExe));
+  server.route(e2e::kExePath, big);
+  server.route(e2e::kVersionPath, e2e::answer(200, testing_support::signedVersionFile(
+                                                       testing_support::newerVersion(), big.body)));
 
   e2e::RunningApp app;
-  app.launch(dir, exe);
+  app.launch(dir.path(), exe);
   HWND box = app.waitForWindow("更新提示", true, 30000);
   PROCESS_MEMORY_COUNTERS idle = {};
   idle.cb = sizeof idle;
@@ -321,11 +314,6 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
     }
   }
   report("peak_working_set_mib", peak / 1048576.0);
-  ::DeleteFileA((dir + "\\Kelvora v9.9.exe").c_str());
-  ::SetFileAttributesA((dir + "\\tem.vbs").c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileA((dir + "\\tem.vbs").c_str());
-  ::DeleteFileA(exe.c_str());
-  ::RemoveDirectoryA(dir.c_str());
   return 0;
 }
 
@@ -334,7 +322,9 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   const std::string command = argc > 1 ? argv[1] : "";
-  auto arg = [&](int i) { return i < argc ? winPath(argv[i]) : std::string(); };
+  auto arg = [&](int i) {
+    return i < argc ? testing_support::windowsPath(argv[i]) : std::string();
+  };
   auto count = [&](int i) { return i < argc ? std::atoi(argv[i]) : 5; };
   if (command == "startup") return startup(arg(2), arg(3), count(4));
   if (command == "hung") return hung(arg(2), count(3));

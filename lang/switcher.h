@@ -6,9 +6,8 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
-class Form;
-}
+#include "lang/language_view.h"
+
 namespace registry {
 class RegistryTool;
 }
@@ -22,12 +21,12 @@ inline constexpr char kInstallPathValue[] = "SOFTWARE\\Adobe\\After Effects\\16.
 inline constexpr char kXmlRelative[] = "AMT\\application.xml";
 
 // Holds the install path and the application.xml path from the state display
-// until the program ends. Borrows the form and the registry tool, which must
+// until the program ends. Borrows the view and the registry tool, which must
 // outlive it.
 class Switcher {
  public:
-  Switcher(platform::Form& form, registry::RegistryTool& registry)
-      : form_(form), registry_(registry) {}
+  Switcher(LanguageView& view, registry::RegistryTool& registry)
+      : view_(view), registry_(registry) {}
 
   // At start-up: fills the two language labels and the path box.
   void showState();
@@ -42,9 +41,11 @@ class Switcher {
   // Rewrites the file named in the path box with every `from` made `to`;
   // true when the file was rewritten.
   bool rewrite(std::string_view from, std::string_view to);
+  // Shows the language the file holds; a file that cannot be read leaves the
+  // labels as they are.
   void showFileLanguage(const std::string& path, bool alsoCurrent);
 
-  platform::Form& form_;
+  LanguageView& view_;
   registry::RegistryTool& registry_;
   std::string installPath_;
   std::string xmlPath_;

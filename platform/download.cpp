@@ -8,6 +8,7 @@
 #include "platform/hash.h"
 #include "platform/hex.h"
 #include "platform/http.h"
+#include "platform/pause.h"
 
 namespace platform {
 namespace {
@@ -206,7 +207,7 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
       http = openGet(session.get(), task.source, timeouts, &status);
       if (http || status != 0) break;  // an answer other than 200 is final
       for (DWORD waited = 0; waited < positive(task.retryDelayMs, 0) && !stopping_; waited += 50) {
-        ::Sleep(50);
+        pause(50);
       }
     }
     if (!http || stopping_ || http->contentLength > INT32_MAX) return;
@@ -257,7 +258,7 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
       }
       if (task.speedLimit > 0) {
         const ULONGLONG due = begin + static_cast<ULONGLONG>(total * 1000 / task.speedLimit);
-        while (::GetTickCount64() < due && !stopping_) ::Sleep(10);
+        while (::GetTickCount64() < due && !stopping_) pause(10);
       }
     }
     if (!writeAll(file.get(), pending.data(), pending.size())) return;
@@ -307,7 +308,7 @@ bool Downloader::stop(Bytes& resume, int mode) {
     }
   }
   if (!stopped) return false;
-  for (int i = 0; i < 100 && running_; ++i) ::Sleep(10);
+  for (int i = 0; i < 100 && running_; ++i) pause(10);
   if (!running_) join();
   resume = source_ + "\r\n" + destination_ + "\r\n" + std::to_string(received_.load());
   return true;

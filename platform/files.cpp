@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/handles.h"
+#include "platform/pause.h"
 
 namespace platform {
 namespace {
@@ -34,18 +35,22 @@ bool isReadOnly(const std::string& path) {
 }
 
 Bytes readFile(const std::string& path) {
+  return tryReadFile(path).value_or(Bytes());
+}
+
+std::optional<Bytes> tryReadFile(const std::string& path) {
   UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
+  if (!file) return std::nullopt;
   LARGE_INTEGER size = {};
-  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return {};
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
   Bytes data(static_cast<std::size_t>(size.QuadPart), '\0');
   std::size_t got = 0;
   while (got < data.size()) {
     DWORD n = 0;
     if (!::ReadFile(file.get(), data.data() + got, static_cast<DWORD>(data.size() - got), &n,
                     nullptr)) {
-      return {};
+      return std::nullopt;
     }
     if (n == 0) break;  // shrank while reading
     got += n;
@@ -99,7 +104,7 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
     }
     const DWORD error = ::GetLastError();
     if (attempt >= 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) break;
-    ::Sleep(25);
+    pause(25);
   }
   ::DeleteFileA(copy.c_str());
   return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@ bool fileExists(const std::string& path);
 bool deleteFile(const std::string& path);
 bool isReadOnly(const std::string& path);
 
+// The whole file; nullopt when it is missing or cannot be read.
+std::optional<Bytes> tryReadFile(const std::string& path);
 // The whole file; empty when it is missing or unreadable.
 Bytes readFile(const std::string& path);
 

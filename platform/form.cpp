@@ -263,6 +263,29 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     }
+    case WM_ACTIVATE:
+      // What a dialog does: the focus leaves with the window and comes back
+      // to the control that had it, at first the form's chosen one.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = ::GetFocus();
+        if (focused && ::IsChild(hwnd_, focused)) focus_ = focused;
+      } else {
+        if (!focus_ && spec_.initialFocus) focus_ = control(spec_.initialFocus);
+        if (focus_ && ::IsWindow(focus_) && ::IsWindowEnabled(focus_)) ::SetFocus(focus_);
+      }
+      return 0;
+    case DM_GETDEFID: {
+      // Enter presses the focused button: the dialog keyboard handling asks
+      // for the default button, and that is it.
+      HWND focused = ::GetFocus();
+      char cls[16] = {};
+      if (focused && ::IsChild(hwnd_, focused) && ::GetClassNameA(focused, cls, sizeof cls) &&
+          ::lstrcmpiA(cls, "BUTTON") == 0 &&
+          (::GetWindowLongA(focused, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON) {
+        return MAKELRESULT(::GetDlgCtrlID(focused), DC_HASDEFID);
+      }
+      return 0;
+    }
     case WM_CLOSE:
       if (closeHandler_) {
         Handler handler = closeHandler_;
@@ -278,12 +301,20 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcA(hwnd_, message, wParam, lParam);
 }
 
+void dispatchMessage(MSG& msg) {
+  HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  char cls[sizeof kClassName + 1] = {};
+  if (root && ::GetClassNameA(root, cls, sizeof cls) && ::lstrcmpA(cls, kClassName) == 0 &&
+      ::IsDialogMessageA(root, &msg)) {
+    return;
+  }
+  ::TranslateMessage(&msg);
+  ::DispatchMessageA(&msg);
+}
+
 int runMessageLoop() {
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
-  }
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) dispatchMessage(msg);
   return static_cast<int>(msg.wParam);
 }
 

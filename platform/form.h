@@ -32,6 +32,7 @@ struct FormSpec {
   int clientWidth, clientHeight;  // 96-DPI pixels
   const char* fontFace;           // every control's font face
   std::span<const ControlSpec> controls;
+  const char* initialFocus = nullptr;  // the control that has the focus when the window opens
 };
 
 class Form {
@@ -89,7 +90,14 @@ class Form {
   std::map<int, Handler> clickHandlers_;  // by control ID
   std::map<int, Handler> timerHandlers_;  // by timer ID (the control's ID)
   Handler closeHandler_;
+  HWND focus_ = nullptr;  // the control to give the focus back to on activation
 };
+
+// Dispatches one message as the message loop does, with the keyboard
+// handling of a dialog for the forms' windows: Tab and Shift+Tab move through
+// the enabled controls in form order, Enter presses the focused button, and
+// Alt with a mnemonic presses that control.
+void dispatchMessage(MSG& msg);
 
 // Runs the message loop until WM_QUIT; returns its exit code.
 int runMessageLoop();

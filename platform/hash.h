@@ -1,4 +1,4 @@
-// SHA-256 through CNG (Windows 7 calls only). Any thread.
+// SHA-256 through CNG (Windows 7 calls only), and owners of CNG handles. Any thread.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,13 @@ struct AlgorithmTraits {
   static void close(pointer h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
 };
 using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
+
+struct CngKeyTraits {
+  using pointer = BCRYPT_KEY_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { ::BCryptDestroyKey(h); }
+};
+using UniqueCngKey = UniqueHandle<CngKeyTraits>;
 
 struct HashTraits {
   using pointer = BCRYPT_HASH_HANDLE;

@@ -1,5 +1,7 @@
 #include "platform/http.h"
 
+#include "build_config.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <memory>
@@ -22,8 +24,9 @@ void setTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
 
 UniqueInternet openSession(const HttpTimeouts& timeouts, const std::string& userAgent,
                            const std::string& proxy) {
+  const std::string ownAgent = std::string("Kelvora/") + build_config::kVersion;
   UniqueInternet session(
-      ::InternetOpenA(userAgent.empty() ? "Kelvora/1.2" : userAgent.c_str(),
+      ::InternetOpenA(userAgent.empty() ? ownAgent.c_str() : userAgent.c_str(),
                       proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
                       proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
   if (session) setTimeouts(session.get(), timeouts);

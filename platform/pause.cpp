@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/form.h"
+
 namespace platform {
 
 void pause(unsigned milliseconds) {
@@ -15,8 +17,7 @@ bool processPendingMessages() {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    dispatchMessage(msg);
   }
   return true;
 }

@@ -10,9 +10,10 @@
 namespace platform {
 
 // CreateProcess with `commandLine` (and `application`, when given, as the
-// exact file to run) in the given show state. The process handle, or an
-// empty one when it could not be started.
+// exact file to run) in the given show state, in `workDir` (empty: ours).
+// The process handle, or an empty one when it could not be started.
 UniqueKernelHandle startProcess(const std::string& commandLine, int show,
-                                const std::string& application = {});
+                                const std::string& application = {},
+                                const std::string& workDir = {});
 
 }  // namespace platform

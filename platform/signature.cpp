@@ -7,12 +7,6 @@
 namespace platform {
 namespace {
 
-struct KeyTraits {
-  using pointer = BCRYPT_KEY_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptDestroyKey(h); }
-};
-
 constexpr std::size_t kCoordinate = 32;
 
 }  // namespace
@@ -33,7 +27,7 @@ bool verifyEcdsaP256(std::string_view publicKey, std::string_view message,
   BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PUBLIC_P256_MAGIC, kCoordinate};
   blob.replace(0, sizeof header, reinterpret_cast<const char*>(&header), sizeof header);
   blob += publicKey;
-  UniqueHandle<KeyTraits> key;
+  UniqueCngKey key;
   if (::BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
                             reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()),
                             0) != 0) {

@@ -3,20 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include "http_server.h"
 #include "platform/download.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/hex.h"
-#include "platform/shell.h"
-#include "platform/pause.h"
+#include "support/http_server.h"
+#include "support/paths.h"
+#include "support/waits.h"
 
 namespace {
 
 using e2e::HttpServer;
 using e2e::Response;
-
-constexpr unsigned short kPort = KELVORA_TEST_PORT;
 
 std::vector<std::pair<int, int>> g_events;
 int recordEvent(int type, int, int value, int, int) {
@@ -32,43 +30,44 @@ class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_events.clear();
-    const std::string stem =
-        platform::tempFolder() + "kelvora-dl-" + std::to_string(::GetCurrentProcessId());
-    temp_ = stem + ".part";
-    destination_ = stem + ".exe";
-    task_.source = "http://127.0.0.1:" + std::to_string(kPort) + "/file.exe";
+    task_.source = "http://127.0.0.1:" + std::to_string(e2e::kTestPort) + "/file.exe";
     task_.destination = destination_;
     task_.readSize = 4096;
     task_.receiveTimeoutMs = 8000;
     task_.onEvent = &recordEvent;
   }
-  void TearDown() override {
-    ::DeleteFileA(temp_.c_str());
-    ::DeleteFileA(destination_.c_str());
+  // Serves `file` (a fresh server each time) and starts `engine` on it.
+  void startOn(const Response& file, platform::Downloader& engine,
+               platform::DownloadChecks checks = {}) {
+    server_.reset();
+    server_ = std::make_unique<HttpServer>();
+    server_->route("/file.exe", file);
+    ASSERT_TRUE(engine.start(task_, temp_, std::move(checks)));
   }
-  bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (::GetTickCount64() < end) {
-      platform::processPendingMessages();
-      if (done()) return true;
-      ::Sleep(10);
-    }
-    return done();
+  // Pumps this thread's messages, through which the events arrive.
+  static bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    return testing_support::waitFor(done, timeoutMs, true);
+  }
+  static bool completed() {
+    return !g_events.empty() && g_events.back().first == platform::kComplete;
   }
 
-  std::string temp_;
-  std::string destination_;
+  testing_support::TempFolder folder_{"kelvora-dl"};
+  const std::string temp_ = folder_ / "file.part";
+  const std::string destination_ = folder_ / "file.exe";
   platform::DownloadTask task_;
+  std::unique_ptr<HttpServer> server_;
 };
 
+Response file(std::string body) {
+  return e2e::answer(200, std::move(body));
+}
+
 TEST_F(DownloadTest, CompletesWithBothEventsOnThisThread) {
-  HttpServer server(kPort);
-  Response r;
-  r.body = "MZ" + std::string(300000, 'k');
-  server.route("/file.exe", r);
+  const Response r = file("MZ" + std::string(300000, 'k'));
   platform::Downloader engine;
-  ASSERT_TRUE(engine.start(task_, temp_));
-  ASSERT_TRUE(pumpUntil([] { return !g_events.empty() && g_events.back().first == 4; }, 20000));
+  startOn(r, engine);
+  ASSERT_TRUE(pumpUntil(completed, 20000));
   ASSERT_EQ(g_events.size(), 2u);
   EXPECT_EQ(g_events[0], std::make_pair(3, 300002));
   EXPECT_EQ(platform::readFile(destination_), r.body);
@@ -81,8 +80,7 @@ TEST_F(DownloadTest, CompletesWithBothEventsOnThisThread) {
 TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
   const std::string body = "MZ" + std::string(100000, 'c');
   const std::string sha = platform::toHex(platform::sha256(body));
-  Response plain;
-  plain.body = body;
+  const Response plain = file(body);
   Response chunked = plain;
   chunked.chunked = true;
   Response trailing = chunked;
@@ -134,14 +132,11 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     g_events.clear();
-    HttpServer server(kPort);
-    server.route("/file.exe", c.response);
     platform::Downloader engine;
-    ASSERT_TRUE(engine.start(task_, temp_, c.checks));
+    startOn(c.response, engine, c.checks);
     EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 15000)) << "ends by itself";
     pumpUntil([] { return false; }, 100);
-    const bool completed = !g_events.empty() && g_events.back().first == platform::kComplete;
-    EXPECT_EQ(completed, c.completes);
+    EXPECT_EQ(completed(), c.completes);
     EXPECT_EQ(platform::fileExists(destination_), c.completes);
     EXPECT_FALSE(platform::fileExists(temp_));
     ::DeleteFileA(destination_.c_str());
@@ -149,33 +144,25 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
 }
 
 TEST_F(DownloadTest, StopDropsACompletionAlreadyQueued) {
-  HttpServer server(kPort);
-  Response r;
-  r.body = "MZ" + std::string(1000, 'q');
-  server.route("/file.exe", r);
   platform::Downloader engine;
-  ASSERT_TRUE(engine.start(task_, temp_));
+  startOn(file("MZ" + std::string(1000, 'q')), engine);
   // Not pumping: the completion waits in this thread's queue.
-  for (int i = 0; i < 500 && engine.running(); ++i) ::Sleep(10);
-  ASSERT_FALSE(engine.running());
+  ASSERT_TRUE(testing_support::waitFor([&] { return !engine.running(); }, 5000));
   ASSERT_TRUE(platform::fileExists(destination_));
   platform::Bytes resume;
   EXPECT_TRUE(engine.stop(resume, 2)) << "a finished, unheard transfer is still stoppable";
   pumpUntil([] { return false; }, 300);
-  EXPECT_TRUE(g_events.empty() || g_events.back().first != platform::kComplete);
+  EXPECT_FALSE(completed());
   EXPECT_FALSE(platform::fileExists(destination_)) << "its file is gone";
   EXPECT_FALSE(engine.stop(resume, 2)) << "nothing left to stop";
 }
 
 TEST_F(DownloadTest, StopEndsABlockedReadWithinASecond) {
-  HttpServer server(kPort);
-  Response r;
-  r.body = "MZ" + std::string(1 << 20, 's');
+  Response r = file("MZ" + std::string(1 << 20, 's'));
   r.dropAfter = 100000;
   r.stallAtDrop = true;
-  server.route("/file.exe", r);
   platform::Downloader engine;
-  ASSERT_TRUE(engine.start(task_, temp_));
+  startOn(r, engine);
   // Reads fill whole 4096-byte buffers, so the last one before the stall waits.
   ASSERT_TRUE(pumpUntil([&] { return engine.received() >= 90000; }, 10000));
   ::Sleep(300);  // the worker is now inside a read that waits for data
@@ -194,38 +181,31 @@ TEST_F(DownloadTest, StopEndsABlockedReadWithinASecond) {
   ASSERT_EQ(resume.rfind(head, 0), 0u);
   EXPECT_GE(std::stoi(resume.substr(head.size())), 90000);
   pumpUntil([] { return false; }, 200);
-  EXPECT_TRUE(g_events.empty() || g_events.back().first != 4);
+  EXPECT_FALSE(completed());
   EXPECT_FALSE(platform::fileExists(destination_));
   platform::Bytes again;
   EXPECT_FALSE(engine.stop(again, 2)) << "nothing left to stop";
 }
 
 TEST_F(DownloadTest, SilenceLongerThanTheReceiveTimeoutFails) {
-  HttpServer server(kPort);
-  Response r;
-  r.body = "MZ" + std::string(200000, 's');
+  Response r = file("MZ" + std::string(200000, 's'));
   r.dropAfter = 50000;
   r.stallAtDrop = true;
-  server.route("/file.exe", r);
   task_.receiveTimeoutMs = 1000;
   platform::Downloader engine;
-  ASSERT_TRUE(engine.start(task_, temp_));
+  startOn(r, engine);
   EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 15000));
   EXPECT_FALSE(platform::fileExists(destination_));
   EXPECT_FALSE(platform::fileExists(temp_));
 }
 
 TEST_F(DownloadTest, RefusesDestinationsOfOtherTypes) {
-  HttpServer server(kPort);
-  Response r;
-  r.body = "MZ";
-  server.route("/file.exe", r);
   task_.destination = destination_ + ".bat";
   platform::Downloader engine;
-  ASSERT_TRUE(engine.start(task_, temp_));
+  startOn(file("MZ"), engine);
   EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 5000));
   EXPECT_FALSE(platform::fileExists(task_.destination));
-  EXPECT_EQ(server.hits("/file.exe"), 0);
+  EXPECT_EQ(server_->hits("/file.exe"), 0);
 }
 
 }  // namespace

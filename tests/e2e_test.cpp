@@ -7,12 +7,16 @@
 #include <memory>
 
 #include "app/control_ids.h"
-#include "e2e_driver.h"
 #include "platform/files.h"
-#include "switch_fixture.h"
+#include "support/e2e_driver.h"
+#include "support/switch_fixture.h"
+#include "support/utf16.h"
+#include "support/versions.h"
+#include "support/waits.h"
 
 namespace {
 
+using e2e::closesCleanly;
 using e2e::RunningApp;
 using e2e::SwitchTest;
 namespace ids = app::ids;
@@ -33,11 +37,9 @@ const std::string kEnglishXml =
 TEST_F(SwitchTest, ChineseFileWinsOverTheMarkerAndSwitchesToEnglish) {
   for (bool markerAtStart : {false, true}) {
     SCOPED_TRACE(markerAtStart ? "marker present" : "marker absent");
-    useInstall(kChineseXml);
-    setMarker(markerAtStart);
     RunningApp app;
-    start(app);
-    EXPECT_EQ(app.title(), "Kelvora v1.2");
+    startWith(app, kChineseXml, markerAtStart);
+    EXPECT_EQ(app.title(), testing_support::ownTitle());
     EXPECT_EQ(app.text(ids::kCurrentLanguageId), kChinese);
     EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
     EXPECT_EQ(app.text(ids::kXmlPathEditId), xmlPath());
@@ -52,7 +54,7 @@ TEST_F(SwitchTest, ChineseFileWinsOverTheMarkerAndSwitchesToEnglish) {
     EXPECT_GE(ms, 950u) << "a rewrite ends with the one-second pause";
     EXPECT_EQ(app.text(ids::kFileLanguageId), kEnglish) << "refreshed from the file";
     EXPECT_FALSE(platform::fileExists(xmlPath() + ".kelvora-new"));
-    closeCleanly(app);
+    EXPECT_TRUE(closesCleanly(app));
   }
 }
 
@@ -74,7 +76,7 @@ TEST_F(SwitchTest, EnglishFileSwitchesToChineseAndASecondClickSwitchesBack) {
   EXPECT_FALSE(markerPresent());
   EXPECT_EQ(app.text(ids::kCurrentLanguageId), kChinese);
   EXPECT_EQ(app.text(ids::kFileLanguageId), kEnglish);
-  closeCleanly(app);
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 TEST_F(SwitchTest, WithoutTheRegistryValueOnlyTheMarkerToggles) {
@@ -93,28 +95,26 @@ TEST_F(SwitchTest, WithoutTheRegistryValueOnlyTheMarkerToggles) {
   EXPECT_EQ(app.text(ids::kCurrentLanguageId), kChinese);
   EXPECT_LT(ms, 800u);
   EXPECT_EQ(app.text(ids::kFileLanguageId), "");
-  closeCleanly(app);
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 TEST_F(SwitchTest, ReadsTheInstallPathFromThe64BitView) {
   useInstall(kChineseXml);
   // A decoy where a 32-bit program would look first.
-  setInstallPath(*key32_, root_ + "decoy\\");
-  ASSERT_TRUE(platform::writeFile(root_ + "decoy\\AMT\\application.xml", {kEnglishXml}));
+  setInstallPath(keys_->view32, *root_ / "decoy\\");
+  ASSERT_TRUE(platform::writeFile(*root_ / "decoy\\AMT\\application.xml", {kEnglishXml}));
   RunningApp app;
   start(app);
   EXPECT_EQ(app.text(ids::kXmlPathEditId), xmlPath());
   EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
-  closeCleanly(app);
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 TEST_F(SwitchTest, LeavesAReadOnlyOrLockedFileIntact) {
   for (bool locked : {false, true}) {
     SCOPED_TRACE(locked ? "locked" : "read-only");
-    setMarker(false);
-    useInstall(kChineseXml);
     RunningApp app;
-    start(app);
+    startWith(app, kChineseXml, false);
     EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
     platform::UniqueFile lock;
     if (locked) {
@@ -126,23 +126,21 @@ TEST_F(SwitchTest, LeavesAReadOnlyOrLockedFileIntact) {
     }
     app.click(ids::kSwitchButtonId);
     EXPECT_TRUE(markerPresent()) << "the marker still toggles";
+    EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese) << "the file still says zh_CN";
     lock.reset();
     ::SetFileAttributesA(xmlPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(xml(), kChineseXml);
     EXPECT_FALSE(platform::fileExists(xmlPath() + ".kelvora-new"));
-    closeCleanly(app);
+    // Once the file is free again, the next click switches it.
+    app.click(ids::kSwitchButtonId);
+    EXPECT_EQ(xml(), kEnglishXml);
+    EXPECT_EQ(app.text(ids::kFileLanguageId), kEnglish);
+    EXPECT_TRUE(closesCleanly(app));
   }
 }
 
 std::string utf16(const std::string& ascii, bool bigEndian, bool bom) {
-  std::string out;
-  if (bom) out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (char c : ascii) {
-    if (bigEndian) out += '\0';
-    out += c;
-    if (!bigEndian) out += '\0';
-  }
-  return out;
+  return bigEndian ? testing_support::utf16be(ascii, bom) : testing_support::utf16le(ascii, bom);
 }
 
 TEST_F(SwitchTest, SwitchesUtf16FilesInTheirOwnEncoding) {
@@ -151,22 +149,48 @@ TEST_F(SwitchTest, SwitchesUtf16FilesInTheirOwnEncoding) {
   for (bool bigEndian : {false, true}) {
     for (bool bom : {true, false}) {
       SCOPED_TRACE(std::string(bigEndian ? "BE" : "LE") + (bom ? " with BOM" : " without BOM"));
-      setMarker(false);
-      useInstall(utf16(chinese, bigEndian, bom));
       RunningApp app;
-      start(app);
+      startWith(app, utf16(chinese, bigEndian, bom), false);
       EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
       app.click(ids::kSwitchButtonId);
       EXPECT_EQ(xml(), utf16(english, bigEndian, bom));
-      closeCleanly(app);
+      EXPECT_TRUE(closesCleanly(app));
     }
   }
 }
 
-TEST_F(SwitchTest, ButtonsWithoutBehaviourChangeNothing) {
-  useInstall(kChineseXml);
+TEST_F(SwitchTest, TheKeyboardWorksTheWindow) {
   RunningApp app;
-  start(app);
+  startWith(app, kChineseXml, false);
+  HWND window = app.window();
+  EXPECT_EQ(e2e::focusedControl(window), ::GetDlgItem(window, ids::kSwitchButtonId))
+      << "the switch button has the focus when the window opens";
+  // Tab and Shift+Tab go round the enabled controls in form order.
+  struct Step {
+    std::initializer_list<WORD> keys;
+    int focused;
+  };
+  const Step steps[] = {
+      {{VK_TAB}, ids::kXmlPathEditId},
+      {{VK_TAB}, ids::kSwitchButtonId},
+      {{VK_SHIFT, VK_TAB}, ids::kXmlPathEditId},
+      {{VK_SHIFT, VK_TAB}, ids::kSwitchButtonId},
+  };
+  for (const Step& step : steps) {
+    e2e::typeKeys(window, step.keys);
+    EXPECT_EQ(::GetDlgCtrlID(e2e::focusedControl(window)), step.focused);
+  }
+  // Enter presses the focused button.
+  e2e::typeKeys(window, {VK_RETURN});
+  EXPECT_TRUE(testing_support::waitFor([&] { return xml() == kEnglishXml; }, 5000));
+  EXPECT_TRUE(markerPresent());
+  EXPECT_EQ(app.text(ids::kCurrentLanguageId), kEnglish);
+  EXPECT_TRUE(closesCleanly(app));
+}
+
+TEST_F(SwitchTest, ButtonsWithoutBehaviourChangeNothing) {
+  RunningApp app;
+  startWith(app, kChineseXml, false);
   for (int id : {ids::kNetOffButtonId, ids::kNetOnButtonId, ids::kDefenderButtonId}) {
     EXPECT_FALSE(app.enabled(id));
     app.click(id);
@@ -175,7 +199,7 @@ TEST_F(SwitchTest, ButtonsWithoutBehaviourChangeNothing) {
   EXPECT_EQ(xml(), kChineseXml);
   EXPECT_EQ(app.text(ids::kCurrentLanguageId), kChinese);
   EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
-  closeCleanly(app);
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include "platform/shell.h"
 #include "platform/handles.h"
 #include "registry/registry_tool.h"
-#include "registry_fixture.h"
 #include "support/paths.h"
+#include "support/scratch_key.h"
 
 namespace {
 
@@ -33,26 +33,15 @@ std::set<std::string> tmpFiles(const std::string& folder) {
 
 class RegImportTest : public ::testing::Test {
  protected:
-  RegImportTest()
-      : path_("SOFTWARE\\" + uniqueName("KelvoraImport")),
-        key64_(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY),
-        key32_(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY) {
-    tool_.probe64BitWindows();
-  }
+  RegImportTest() { tool_.probe64BitWindows(); }
   std::string value(const std::string& name) const { return path_ + "\\" + name; }
   bool in32BitView(const std::string& name) const {
-    registry::UniqueKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                        key.put()) != ERROR_SUCCESS) {
-      return false;
-    }
-    return ::RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+    return ::RegQueryValueExA(keys_.view32.get(), name.c_str(), nullptr, nullptr, nullptr,
+                              nullptr) == ERROR_SUCCESS;
   }
 
-  std::string path_;
-  ScratchKey key64_;
-  ScratchKey key32_;
+  testing_support::ScratchKeys keys_{"SOFTWARE\\" + uniqueName("KelvoraImport")};
+  const std::string path_ = keys_.path();
   RegistryTool tool_;
 };
 
@@ -108,7 +97,7 @@ TEST_F(RegImportTest, HexFormsWriteTheirExactText) {
   EXPECT_TRUE(tool.valueExists(kLm, value("Multi")));
 
   // A list read back from the 64-bit view and written again is the same list.
-  key64_.set("", "Stored", REG_MULTI_SZ, std::string("a\0誠乗\0\0", 8));
+  keys_.view64.set("", "Stored", REG_MULTI_SZ, std::string("a\0誠乗\0\0", 8));
   const std::string lines = tool.read64MultiString(kLm, value("Stored"));
   EXPECT_EQ(lines, "a\r\n誠乗\r\n\r\n");
   EXPECT_TRUE(tool.regWriteMultiString(kLm, value("Multi"), lines));
@@ -153,17 +142,15 @@ TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
 TEST_F(RegImportTest, ImportsFilesAndTextFromAFolderWithSpaces) {
   EXPECT_FALSE(tool_.importRegFile(platform::tempFolder() + "no-such-kelvora-file.reg"));
 
-  const std::string spaced =
-      platform::tempFolder() + "kelvora dir " + std::to_string(::GetCurrentProcessId()) + "\\";
-  ASSERT_TRUE(::CreateDirectoryA(spaced.c_str(), nullptr));
-  const std::string file = spaced + "import me.reg";
+  const testing_support::TempFolder folder("kelvora dir");
+  const std::string spaced = folder.path() + "\\";
+  const std::string file = folder / "import me.reg";
   const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
                            path_ + "]\r\n\"FromFile\"=\"yes\"\r\n";
   ASSERT_TRUE(platform::writeFile(file, {text}));
   EXPECT_TRUE(tool_.importRegFile(file));
   EXPECT_EQ(tool_.read64String(kLm, value("FromFile")), "yes");
   EXPECT_TRUE(platform::fileExists(file)) << "the caller's file is kept";
-  ::DeleteFileA(file.c_str());
 
   // The temporary folder itself holds a space.
   char oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
@@ -178,7 +165,6 @@ TEST_F(RegImportTest, ImportsFilesAndTextFromAFolderWithSpaces) {
   EXPECT_TRUE(wrote);
   EXPECT_EQ(tool_.read64String(kLm, value("Spaced")), "ok");
   EXPECT_TRUE(left.empty());
-  ::RemoveDirectoryA(spaced.c_str());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/utf16.h"
+
 namespace {
 
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
@@ -11,13 +13,9 @@ std::string file(std::string_view key, std::string_view line) {
   return std::string(kHeader) + "[" + std::string(key) + "]\r\n" + std::string(line) + "\r\n";
 }
 
+// As ansiToUtf16 gives it: with the terminating zero character.
 std::string utf16(std::string_view ascii) {
-  std::string out;
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
-  }
-  return out + std::string(2, '\0');
+  return testing_support::utf16le(ascii) + std::string(2, '\0');
 }
 
 TEST(RegText, DwordLines) {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "registry/wow64.h"
-#include "registry_fixture.h"
+#include "support/scratch_key.h"
 
 namespace {
 
@@ -85,10 +85,9 @@ TEST_F(RegistryToolTest, ConvertsWhateverTypeIsStored) {
 }
 
 TEST_F(RegistryToolTest, KeepsTheTwoViewsApart) {
-  const std::string path = "SOFTWARE\\" + uniqueName("KelvoraViews");
-  ScratchKey only64(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY);
-  ScratchKey only32(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY);
-  only64.set("", "Where", REG_SZ, std::string("64\0", 3));
+  testing_support::ScratchKeys keys("SOFTWARE\\" + uniqueName("KelvoraViews"));
+  const std::string& path = keys.path();
+  keys.view64.set("", "Where", REG_SZ, std::string("64\0", 3));
 
   EXPECT_EQ(tool.read64String(kLm, path + "\\Where"), "64");
   EXPECT_TRUE(tool.valueExists(kLm, path + "\\Where"));

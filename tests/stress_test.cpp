@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/control_ids.h"
-#include "switch_fixture.h"
+#include "support/switch_fixture.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ TEST_F(SwitchTest, TwoHundredClicksWithAReaderBesideThem) {
   // A replace can lose to the reader more than a second running; nearly all win.
   EXPECT_GE(switched, 190) << "of 200 clicks";
   EXPECT_FALSE(platform::fileExists(xmlPath() + ".kelvora-new"));
-  closeCleanly(app);
+  EXPECT_TRUE(e2e::closesCleanly(app));
 }
 
 TEST_F(SwitchTest, KilledAtRandomMomentsTheFileStaysWhole) {

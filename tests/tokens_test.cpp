@@ -2,27 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/utf16.h"
+
 namespace {
 
 using lang::Encoding;
-
-std::string utf16le(std::string_view ascii, bool bom) {
-  std::string out = bom ? std::string("\xFF\xFE") : std::string();
-  for (char c : ascii) {
-    out += c;
-    out += '\0';
-  }
-  return out;
-}
-
-std::string utf16be(std::string_view ascii, bool bom) {
-  std::string out = bom ? std::string("\xFE\xFF") : std::string();
-  for (char c : ascii) {
-    out += '\0';
-    out += c;
-  }
-  return out;
-}
+using testing_support::utf16be;
+using testing_support::utf16le;
 
 const char kXml[] =
     "<?xml version=\"1.0\"?>\r\n<Data key=\"installedLanguages\">zh_CN</Data>\r\n"

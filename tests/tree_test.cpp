@@ -10,7 +10,7 @@
 
 #include "registry/registry_tool.h"
 #include "registry/wow64.h"
-#include "registry_fixture.h"
+#include "support/scratch_key.h"
 
 namespace {
 
@@ -60,10 +60,7 @@ LRESULT CALLBACK recordMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 
 class TreeTest : public ::testing::Test {
  protected:
-  TreeTest()
-      : start_("SOFTWARE\\" + uniqueName("KelvoraTree")),
-        tree64_(HKEY_LOCAL_MACHINE, start_, KEY_WOW64_64KEY),
-        tree32_(HKEY_LOCAL_MACHINE, start_, KEY_WOW64_32KEY) {
+  TreeTest() {
     tool_.probe64BitWindows();
     tree64_.set("", "v1", REG_SZ, std::string("one\0", 4));
     tree64_.set("", "v2", REG_DWORD, std::string("\x02\0\0\0", 4));
@@ -102,9 +99,10 @@ class TreeTest : public ::testing::Test {
             {2, start_, "only32"}};
   }
 
-  std::string start_;
-  ScratchKey tree64_;
-  ScratchKey tree32_;
+  testing_support::ScratchKeys keys_{"SOFTWARE\\" + uniqueName("KelvoraTree")};
+  const std::string start_ = keys_.path();
+  ScratchKey& tree64_ = keys_.view64;
+  ScratchKey& tree32_ = keys_.view32;
   RegistryTool tool_;
 };
 

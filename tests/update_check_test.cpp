@@ -5,31 +5,32 @@
 #include <gtest/gtest.h>
 
 #include "app/control_ids.h"
-#include "e2e_driver.h"
-#include "http_server.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "support/e2e_driver.h"
+#include "support/http_server.h"
 #include "support/signing.h"
+#include "support/versions.h"
 
 namespace {
 
-using e2e::HttpServer;
-using e2e::Response;
-using e2e::RunningApp;
+using namespace e2e;  // the driver of the program and its update server
 using testing_support::signLines;
 namespace ids = app::ids;
 
-constexpr unsigned short kPort = KELVORA_TEST_PORT;
-constexpr char kVersionPath[] = "/kelvora/version.txt";
-constexpr char kExePath[] = "/kelvora/Kelvora.exe";
 constexpr char kPromptCaption[] = "更新提示";
 
-Response answer(int status, std::string body) {
-  Response r;
-  r.status = status;
-  r.body = std::move(body);
-  return r;
+// "[" + version + "]", as a version file holds it.
+std::string bracketed(const std::string& version) {
+  std::string text = "[";
+  text += version;
+  return text + "]";
+}
+
+// A version that sorts after ours, in its brackets.
+std::string newer() {
+  return bracketed(testing_support::newerVersion());
 }
 
 // Signed lines for an exe of no consequence: the check never downloads it.
@@ -40,19 +41,13 @@ std::string signedFor(const std::string& head) {
 // The start-up is done when the main window shows with its path box filled.
 void expectStartedNormally(RunningApp& app) {
   ASSERT_TRUE(app.waitForMainWindow());
-  EXPECT_EQ(app.title(), "Kelvora v1.2");
+  EXPECT_EQ(app.title(), testing_support::ownTitle());
   EXPECT_FALSE(app.text(ids::kXmlPathEditId).empty()) << "the language display ran";
   EXPECT_FALSE(app.text(ids::kCurrentLanguageId).empty());
 }
 
-void closeCleanly(RunningApp& app) {
-  DWORD code = 1234;
-  ASSERT_TRUE(app.close(code));
-  EXPECT_EQ(code, 0u);
-}
-
 TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
-  HttpServer server(kPort);
+  HttpServer server;
   ASSERT_TRUE(server.listening());
   struct Case {
     const char* what;
@@ -60,10 +55,11 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     std::string body;
   };
   const Case cases[] = {
-      {"signed", e2e::g_exePath, signedFor("[1.3]")},
-      {"signed, text around", e2e::g_exePath, signedFor("Kelvora [1.3] build 7")},
-      {"a build without a key, unsigned", e2e::g_unsignedExePath, "[1.3]"},
-      {"a build without a key, text around", e2e::g_unsignedExePath, "Kelvora [1.3] build 7\r\n"},
+      {"signed", e2e::g_exePath, signedFor(newer())},
+      {"signed, text around", e2e::g_exePath, signedFor("Kelvora " + newer() + " build 7")},
+      {"a build without a key, unsigned", e2e::g_unsignedExePath, newer()},
+      {"a build without a key, text around", e2e::g_unsignedExePath,
+       "Kelvora " + newer() + " build 7\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -72,7 +68,8 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     ASSERT_TRUE(app.launch(platform::tempFolder(), c.exe));
     HWND box = app.waitForWindow(kPromptCaption, true, 30000);
     ASSERT_NE(box, nullptr) << "no update prompt";
-    EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), "发现新版本 v1.3，点击确定下载新版本");
+    EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)),
+              "发现新版本 v" + testing_support::newerVersion() + "，点击确定下载新版本");
     ASSERT_NE(::GetDlgItem(box, IDOK), nullptr);
     ASSERT_NE(::GetDlgItem(box, IDCANCEL), nullptr);
     EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr) << "no owner window";
@@ -80,17 +77,17 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
     expectStartedNormally(app);
     EXPECT_EQ(app.findWindow(kPromptCaption, true), nullptr);
-    closeCleanly(app);
+    EXPECT_TRUE(closesCleanly(app));
   }
 }
 
 TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
-  HttpServer server(kPort);
+  HttpServer server;
   ASSERT_TRUE(server.listening());
-  Response big = answer(200, "[1.3]" + std::string(70 * 1024, ' '));
+  Response big = answer(200, newer() + std::string(70 * 1024, ' '));
   Response redirect = answer(302, "");
   redirect.headers = {{"Location", "/kelvora/real.txt"}};
-  std::string badSignature = signedFor("[1.3]");
+  std::string badSignature = signedFor(newer());
   char& lastDigit = badSignature[badSignature.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
   const std::string traversal = "[9\\..\\..\\kelvora-escape]";
@@ -101,21 +98,24 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
     const std::string& exe = e2e::g_exePath;
   };
   const Case cases[] = {
-      {"same version", answer(200, signedFor("[1.2]"))},
-      {"older version", answer(200, signedFor("[1.1]"))},
-      {"1.10 sorts before 1.2", answer(200, signedFor("[1.10]"))},
+      {"same version", answer(200, signedFor(bracketed(testing_support::ownVersion())))},
+      {"older version", answer(200, signedFor(bracketed(testing_support::olderVersion())))},
+      // Compared as text: 1.10 before 1.2.
+      {"a higher number that sorts lower",
+       answer(200, signedFor(bracketed(testing_support::numericallyNewerTextuallyOlder())))},
       {"empty brackets", answer(200, signedFor("x[]y"))},
-      {"HTML answer", answer(200, signedFor("<html><body>[1.3]</body></html>"))},
-      {"404 with a version in its body", answer(404, signedFor("[1.3]"))},
-      {"server error", answer(500, signedFor("[1.3]"))},
+      {"HTML answer", answer(200, signedFor("<html><body>" + newer() + "</body></html>"))},
+      {"404 with a version in its body", answer(404, signedFor(newer()))},
+      {"server error", answer(500, signedFor(newer()))},
       {"empty body", answer(200, "")},
       {"body over the cap", big},
-      {"unsigned file to a build with a key", answer(200, "[1.3]")},
+      {"unsigned file to a build with a key", answer(200, newer())},
       {"signature that does not hold", answer(200, badSignature)},
       {"signed path traversal", answer(200, signedFor(traversal))},
-      {"signed version with a line break", answer(200, signedFor("[1.3\r\n]"))},
+      {"signed version with a line break",
+       answer(200, signedFor(bracketed(testing_support::newerVersion() + "\r\n")))},
       {"a build without a key: path traversal", answer(200, traversal), unsignedExe},
-      {"a build without a key: 60 KiB version", answer(200, "[" + std::string(60 << 10, '9') + "]"),
+      {"a build without a key: 60 KiB version", answer(200, bracketed(std::string(60 << 10, '9'))),
        unsignedExe},
   };
   // Where "Kelvora v9\..\..\kelvora-escape.exe" beside the program would land.
@@ -131,14 +131,14 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
     expectStartedNormally(app);
     EXPECT_EQ(app.findWindow(kPromptCaption, true), nullptr);
     EXPECT_GT(server.hits(kVersionPath), before) << "the version file was asked for";
-    closeCleanly(app);
+    EXPECT_TRUE(closesCleanly(app));
   }
   EXPECT_EQ(server.hits(kExePath), 0) << "nothing was downloaded";
   EXPECT_FALSE(platform::fileExists(escaped));
 
   // A redirect is followed to the real version file.
   server.route(kVersionPath, redirect);
-  server.route("/kelvora/real.txt", answer(200, signedFor("[1.3]")));
+  server.route("/kelvora/real.txt", answer(200, signedFor(newer())));
   RunningApp app;
   ASSERT_TRUE(app.launch(platform::tempFolder()));
   HWND box = app.waitForWindow(kPromptCaption, true, 30000);
@@ -147,14 +147,14 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
   expectStartedNormally(app);
-  closeCleanly(app);
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 TEST(VersionCheck, NoServerHoldsStartUpForLong) {
   Response hang;
   hang.hang = true;
   // One byte a second: every byte restarts a receive time-out.
-  Response trickle = answer(200, signedFor("[1.3]"));
+  Response trickle = answer(200, signedFor(newer()));
   trickle.pieceSize = 1;
   trickle.pieceDelayMs = 1000;
   Response trickleHead = trickle;
@@ -176,7 +176,7 @@ TEST(VersionCheck, NoServerHoldsStartUpForLong) {
     SCOPED_TRACE(c.what);
     std::optional<HttpServer> server;
     if (c.response) {
-      server.emplace(kPort);
+      server.emplace();
       ASSERT_TRUE(server->listening());
       server->answerAll(*c.response);
     }
@@ -189,7 +189,7 @@ TEST(VersionCheck, NoServerHoldsStartUpForLong) {
       EXPECT_GE(server->hits(kVersionPath), 1);
     }
     EXPECT_EQ(app.findWindow(kPromptCaption, true), nullptr);
-    closeCleanly(app);
+    EXPECT_TRUE(closesCleanly(app));
   }
 }
 

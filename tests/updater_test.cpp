@@ -5,48 +5,36 @@
 #include <gtest/gtest.h>
 
 #include "app/control_ids.h"
-#include "e2e_driver.h"
-#include "http_server.h"
 #include "platform/files.h"
-#include "platform/hash.h"
-#include "platform/hex.h"
+#include "platform/process.h"
 #include "platform/shell.h"
+#include "support/e2e_driver.h"
+#include "support/http_server.h"
 #include "support/paths.h"
 #include "support/signing.h"
+#include "support/versions.h"
+#include "support/waits.h"
 #include "update/progress.h"
 #include "update/update_window.h"
+#include "update/version.h"
 
 namespace {
 
-using e2e::HttpServer;
-using e2e::Response;
-using e2e::RunningApp;
+using namespace e2e;  // the driver of the program and its update server
+using testing_support::newerVersion;
 using testing_support::signedVersionFile;
 using testing_support::signLines;
+using testing_support::waitFor;
 namespace uids = update::ids;
 
-constexpr unsigned short kPort = KELVORA_TEST_PORT;
-constexpr char kVersionPath[] = "/kelvora/version.txt";
-constexpr char kExePath[] = "/kelvora/Kelvora.exe";
 constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
 
 std::string updateTemp() {
   return platform::tempFolder() + "update.temp";
 }
 
-bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  while (::GetTickCount64() < end) {
-    if (condition()) return true;
-    ::Sleep(50);
-  }
-  return condition();
-}
-
 Response ok(std::string body) {
-  Response r;
-  r.body = std::move(body);
-  return r;
+  return e2e::answer(200, std::move(body));
 }
 
 // The probe with an unknown machine in its PE header: "MZ" and the right
@@ -62,37 +50,27 @@ std::string unstartable(std::string exe) {
 class UpdaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int counter = 0;
-    runDir_ = platform::tempFolder() + "kelvora-update-" + std::to_string(::GetCurrentProcessId()) +
-              "-" + std::to_string(++counter);
-    ASSERT_TRUE(::CreateDirectoryA(runDir_.c_str(), nullptr));
-    exe_ = runDir_ + "\\Kelvora.exe";
+    exe_ = runDir_ / "Kelvora.exe";
     ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), exe_.c_str(), FALSE));
     probe_ = platform::readFile(testing_support::besideThisExe("update_probe.exe"));
     ASSERT_EQ(probe_.substr(0, 2), "MZ");
     marker_ = platform::documentsFolder() + "ae_force_english.txt";
     ::DeleteFileA(marker_.c_str());
     ::DeleteFileA(updateTemp().c_str());
-    server_ = std::make_unique<HttpServer>(kPort);
+    server_ = std::make_unique<HttpServer>();
     ASSERT_TRUE(server_->listening());
-    server_->route(kVersionPath, ok(signedVersionFile("1.3", probe_)));
+    server_->route(kVersionPath, ok(signedVersionFile(newerVersion(), probe_)));
     server_->route(kExePath, ok(probe_));
   }
   void TearDown() override {
     server_.reset();
-    for (const char* name : {"Kelvora.exe", "Kelvora v1.3.exe", "tem.vbs", "probe-started.txt"}) {
-      const std::string path = runDir_ + "\\" + name;
-      ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      ::DeleteFileA(path.c_str());
-    }
-    ::RemoveDirectoryA(runDir_.c_str());
     ::DeleteFileA(updateTemp().c_str());
     ::DeleteFileA(marker_.c_str());
   }
 
   // Starts the copy, answers OK on the prompt and waits for the update window.
   HWND acceptUpdate(RunningApp& app) {
-    if (!app.launch(runDir_, exe_)) return nullptr;
+    if (!app.launch(runDir_.path(), exe_)) return nullptr;
     HWND box = app.waitForWindow("更新提示", true, 30000);
     if (!box) return nullptr;
     e2e::postClick(::GetDlgItem(box, IDOK));
@@ -103,7 +81,7 @@ class UpdaterTest : public ::testing::Test {
     Response slow = ok("MZ" + std::string(4 << 20, 'x'));
     slow.pieceSize = 16384;
     slow.pieceDelayMs = 100;
-    server_->route(kVersionPath, ok(signedVersionFile("1.3", slow.body)));
+    server_->route(kVersionPath, ok(signedVersionFile(newerVersion(), slow.body)));
     server_->route(kExePath, slow);
   }
   static std::string status(HWND window) {
@@ -113,8 +91,9 @@ class UpdaterTest : public ::testing::Test {
     const std::string text = status(window);
     return text.rfind("正在下载:", 0) == 0 && text.rfind("正在下载:0MB/", 0) != 0;
   }
-  bool newExeArrived() const { return platform::fileExists(runDir_ + "\\Kelvora v1.3.exe"); }
-  bool probeStarted() const { return platform::fileExists(runDir_ + "\\probe-started.txt"); }
+  std::string newExe() const { return runDir_ / update::updateFileName(newerVersion()); }
+  bool newExeArrived() const { return platform::fileExists(newExe()); }
+  bool probeStarted() const { return platform::fileExists(runDir_ / "probe-started.txt"); }
   // The empty-captioned boxes the process shows (the cancel questions).
   static int questions(const RunningApp& app) {
     int count = 0;
@@ -131,21 +110,19 @@ class UpdaterTest : public ::testing::Test {
     EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe is kept";
     EXPECT_FALSE(newExeArrived());
     EXPECT_FALSE(probeStarted());
-    EXPECT_FALSE(platform::fileExists(runDir_ + "\\tem.vbs"));
+    EXPECT_FALSE(platform::fileExists(runDir_ / "tem.vbs"));
     EXPECT_FALSE(platform::fileExists(updateTemp()));
     ASSERT_TRUE(app.waitForMainWindow());
-    EXPECT_EQ(app.title(), "Kelvora v1.2");
+    EXPECT_EQ(app.title(), testing_support::ownTitle());
     app.click(app::ids::kSwitchButtonId);
     EXPECT_EQ(app.text(app::ids::kCurrentLanguageId), "英文");
     EXPECT_TRUE(platform::fileExists(marker_));
     app.click(app::ids::kSwitchButtonId);
     EXPECT_EQ(app.text(app::ids::kCurrentLanguageId), "中文");
-    DWORD code = 1234;
-    ASSERT_TRUE(app.close(code));
-    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(closesCleanly(app));
   }
 
-  std::string runDir_;
+  testing_support::TempFolder runDir_{"kelvora-update"};
   std::string exe_;
   std::string marker_;
   platform::Bytes probe_;
@@ -166,10 +143,10 @@ TEST_F(UpdaterTest, OkDownloadsStartsTheNewVersionAndLeavesTheScript) {
   ::GetExitCodeProcess(app.process(), &code);
   EXPECT_EQ(code, 0u) << "asked its message loop to end; no crash on the way out";
 
-  EXPECT_EQ(platform::readFile(runDir_ + "\\Kelvora v1.3.exe"), probe_);
+  EXPECT_EQ(platform::readFile(newExe()), probe_);
   EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version was started";
-  const std::string script = runDir_ + "\\tem.vbs";
-  EXPECT_EQ(platform::readFile(script), update::cleanupScript(runDir_, "Kelvora.exe"));
+  const std::string script = runDir_ / "tem.vbs";
+  EXPECT_EQ(platform::readFile(script), update::cleanupScript(runDir_.path(), "Kelvora.exe"));
   const DWORD attributes = ::GetFileAttributesA(script.c_str());
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN);
@@ -188,7 +165,9 @@ TEST_F(UpdaterTest, CancelBeforeAnyByteStopsTheTransferWithoutAQuestion) {
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(platform::fileExists(updateTemp())) << "the leftover is removed first";
   ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > 0; }, 10000));
-  e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
+  e2e::typeKeys(window, {});  // to the front, as a click on it would
+  EXPECT_EQ(e2e::focusedControl(window), ::GetDlgItem(window, uids::kCancelButtonId));
+  e2e::typeKeys(window, {VK_MENU, 'Q'});  // the mnemonic of 取消(&Q)
   // Up to a second for the stop, and Wine's X11 driver may take two more to
   // withdraw the window without a window manager.
   EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 5000));
@@ -241,9 +220,7 @@ TEST_F(UpdaterTest, ClosingTheMainWindowDuringATransferExitsCleanly) {
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(waitFor([&] { return downloading(window); }, 15000));
   ASSERT_TRUE(app.waitForMainWindow());
-  DWORD code = 1234;
-  ASSERT_TRUE(app.close(code, 10000));
-  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(closesCleanly(app));
   EXPECT_FALSE(newExeArrived());
 }
 
@@ -260,8 +237,9 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   longer.chunked = true;
   Response chunked = ok(probe_);
   chunked.chunked = true;
-  const std::string signedProbe = signedVersionFile("1.3", probe_);
-  const std::string wrongHash = signLines("[1.3]\r\nsha256=" + std::string(64, '0') +
+  const std::string version = "[" + newerVersion() + "]";
+  const std::string signedProbe = signedVersionFile(newerVersion(), probe_);
+  const std::string wrongHash = signLines(version + "\r\nsha256=" + std::string(64, '0') +
                                           "\r\nsize=" + std::to_string(probe_.size()) + "\r\n");
   const std::string junkStart = unstartable(probe_);
   struct Case {
@@ -273,14 +251,15 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   };
   const Case cases[] = {
       {"404", missing, signedProbe},
-      {"dropped halfway", dropped, signedVersionFile("1.3", dropped.body)},
+      {"dropped halfway", dropped, signedVersionFile(newerVersion(), dropped.body)},
       {"short body", shortBody, signedProbe},
       {"HTML page with 200", ok("<html>captive portal</html>"), signedProbe},
       {"longer than its signed size", longer, signedProbe},
       {"wrong SHA-256", ok(probe_), wrongHash},
-      {"no key, wrong SHA-256", ok(probe_), "[1.3]\nsha256=" + std::string(64, '0'), false},
-      {"no key, no length and no hash", chunked, "[1.3]", false},
-      {"a file that cannot start", ok(junkStart), signedVersionFile("1.3", junkStart), true, true},
+      {"no key, wrong SHA-256", ok(probe_), version + "\nsha256=" + std::string(64, '0'), false},
+      {"no key, no length and no hash", chunked, version, false},
+      {"a file that cannot start", ok(junkStart), signedVersionFile(newerVersion(), junkStart),
+       true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -315,32 +294,22 @@ TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {
   // Wine's WScript.Sleep is a stub that stops the script, so the script as
   // written cannot finish here: its exact bytes are checked above, and this
   // runs the same text without the sleep line to prove the quoted paths.
-  const std::string dir =
-      platform::tempFolder() + "kelvora script " + std::to_string(::GetCurrentProcessId());
-  ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
-  const std::string old = dir + "\\Kelvora.exe";
+  testing_support::TempFolder dir("kelvora script");
+  const std::string old = dir / "Kelvora.exe";
   ASSERT_TRUE(platform::writeFile(old, {"MZ old"}));
-  std::string text = update::cleanupScript(dir, "Kelvora.exe");
+  std::string text = update::cleanupScript(dir.path(), "Kelvora.exe");
   const std::string sleep = "  Wscript.Sleep(1000)\r\n";
   ASSERT_NE(text.find(sleep), std::string::npos);
   text.erase(text.find(sleep), sleep.size());
-  const std::string script = dir + "\\tem.vbs";
+  const std::string script = dir / "tem.vbs";
   ASSERT_TRUE(platform::writeFile(script, {text}));
 
-  std::string command = "cscript.exe //nologo \"" + script + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info));
-  ::WaitForSingleObject(info.hProcess, 30000);
-  ::CloseHandle(info.hThread);
-  ::CloseHandle(info.hProcess);
+  platform::UniqueKernelHandle cscript =
+      platform::startProcess("cscript.exe //nologo \"" + script + "\"", SW_HIDE);
+  ASSERT_TRUE(cscript);
+  ::WaitForSingleObject(cscript.get(), 30000);
   EXPECT_FALSE(platform::fileExists(old));
   EXPECT_FALSE(platform::fileExists(script));
-  ::DeleteFileA(old.c_str());
-  ::DeleteFileA(script.c_str());
-  ::RemoveDirectoryA(dir.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The update window's form data and the IDs the tests use. The form itself
-// needs Windows; the IDs do not.
+// Names and control IDs of the update window's controls, shared with the
+// tests that drive it. No Windows API here.
 #pragma once
 
 namespace update::ids {

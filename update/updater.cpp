@@ -8,21 +8,12 @@
 #include "platform/text.h"
 #include "update/progress.h"
 #include "update/self_replace.h"
+#include "update/update_form.h"
 #include "update/update_window.h"
 #include "update/version.h"
 
 namespace update {
 namespace {
-
-using K = platform::ControlKind;
-
-constexpr platform::ControlSpec kControls[] = {
-    {ids::kProgressBar, K::ProgressBar, ids::kProgressBarId, 16, 16, 368, 22, ""},
-    {ids::kStatusLabel, K::Label, ids::kStatusLabelId, 16, 48, 368, 20, ""},
-    {ids::kTimer, K::Timer, ids::kTimerId, 0, 0, 0, 0, ""},
-    {ids::kCancelButton, K::Button, ids::kCancelButtonId, 294, 76, 90, 28, "取消(&Q)"},
-};
-constexpr platform::FormSpec kUpdateForm = {ids::kTitle, 400, 116, "微软雅黑", kControls};
 
 constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
 
@@ -32,7 +23,7 @@ Updater* g_updater = nullptr;  // the event handler of the task record is a plai
 bool removeLeftover(const std::string& path) {
   for (int attempt = 0; attempt < 20 && platform::fileExists(path); ++attempt) {
     platform::deleteFile(path);
-    if (platform::fileExists(path)) ::Sleep(5);
+    if (platform::fileExists(path)) platform::pause(5);
   }
   return !platform::fileExists(path);
 }
@@ -71,7 +62,7 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
   if (!removeLeftover(temp)) return false;
 
   if (window_) window_->destroy();
-  window_ = std::make_unique<platform::Form>(kUpdateForm);
+  window_ = std::make_unique<platform::Form>(updateFormSpec());
   if (!window_->create()) return false;
   window_->onTimer(ids::kTimer, [this] { refresh(); });
   window_->onClick(ids::kCancelButton, [this] { cancel(); });

@@ -12,12 +12,6 @@
 namespace testing_support {
 namespace {
 
-struct KeyTraits {
-  using pointer = BCRYPT_KEY_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::BCryptDestroyKey(h); }
-};
-
 // The fixture is a SEC1 "EC PRIVATE KEY": for P-256 its DER has a fixed
 // layout, with the secret at byte 7 and the public point at byte 57.
 struct TestKey {
@@ -64,7 +58,7 @@ std::string signWithTestKey(std::string_view message) {
   BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PRIVATE_P256_MAGIC, 32};
   std::string blob(reinterpret_cast<const char*>(&header), sizeof header);
   blob += k.x + k.y + k.d;
-  platform::UniqueHandle<KeyTraits> key;
+  platform::UniqueCngKey key;
   if (::BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPRIVATE_BLOB, key.put(),
                             reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()),
                             0) != 0) {

@@ -7,22 +7,16 @@
 #include <string>
 
 #include "app/control_ids.h"
+#include "support/window_text.h"
 
 namespace {
 
 HWND g_found = nullptr;
 
-// WM_GETTEXT, not GetWindowText: the latter does not read another process's edit boxes.
-std::string textOf(HWND hwnd) {
-  char buffer[1024] = {};
-  DWORD_PTR got = 0;
-  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                        SMTO_ABORTIFHUNG, 5000, &got);
-  return std::string(buffer, got);
-}
+using e2e::windowText;
 
 BOOL CALLBACK find(HWND hwnd, LPARAM) {
-  if (::IsWindowVisible(hwnd) && textOf(hwnd).rfind("Kelvora v", 0) == 0) {
+  if (::IsWindowVisible(hwnd) && windowText(hwnd).rfind("Kelvora v", 0) == 0) {
     g_found = hwnd;
     return FALSE;
   }
@@ -50,9 +44,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   // Labels as GBK bytes; the script turns them into UTF-8.
-  std::printf("title=%s\n", textOf(g_found).c_str());
-  std::printf("current=%s\n", textOf(::GetDlgItem(g_found, app::ids::kCurrentLanguageId)).c_str());
-  std::printf("file=%s\n", textOf(::GetDlgItem(g_found, app::ids::kFileLanguageId)).c_str());
-  std::printf("path=%s\n", textOf(::GetDlgItem(g_found, app::ids::kXmlPathEditId)).c_str());
+  std::printf("title=%s\n", windowText(g_found).c_str());
+  std::printf("current=%s\n",
+              windowText(::GetDlgItem(g_found, app::ids::kCurrentLanguageId)).c_str());
+  std::printf("file=%s\n", windowText(::GetDlgItem(g_found, app::ids::kFileLanguageId)).c_str());
+  std::printf("path=%s\n", windowText(::GetDlgItem(g_found, app::ids::kXmlPathEditId)).c_str());
   return 0;
 }

@@ -30,9 +30,18 @@ struct Response {
   unsigned answerAfterMs = 0;     // silence after the request before any answer
 };
 
+// What the test builds ask for (their update server is 127.0.0.1 on this
+// port, one port per architecture).
+inline constexpr unsigned short kTestPort = KELVORA_TEST_PORT;
+inline constexpr char kVersionPath[] = "/kelvora/version.txt";
+inline constexpr char kExePath[] = "/kelvora/Kelvora.exe";
+
+// An answer with `status` and `body` and nothing special.
+Response answer(int status, std::string body);
+
 class HttpServer {
  public:
-  explicit HttpServer(unsigned short port);
+  explicit HttpServer(unsigned short port = kTestPort);
   ~HttpServer();
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;

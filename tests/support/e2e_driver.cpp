@@ -1,4 +1,9 @@
-#include "e2e_driver.h"
+#include "support/e2e_driver.h"
+
+#include <vector>
+
+#include "platform/process.h"
+#include "support/waits.h"
 
 namespace e2e {
 
@@ -29,36 +34,21 @@ BOOL CALLBACK matchWindow(HWND hwnd, LPARAM param) {
 
 }  // namespace
 
-std::string windowText(HWND hwnd) {
-  char buffer[4096] = {};
-  DWORD_PTR got = 0;
-  if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, 5000, &got)) {
-    return {};
-  }
-  return std::string(buffer, got);
-}
-
 RunningApp::~RunningApp() {
-  if (process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+  if (running()) {
     ::TerminateProcess(process_.get(), 99);
     ::WaitForSingleObject(process_.get(), 5000);
   }
 }
 
 bool RunningApp::launch(const std::string& workDir, const std::string& exe) {
-  std::string command = "\"" + exe + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.c_str(), &startup, &info)) {
-    return false;
-  }
-  process_.reset(info.hProcess);
-  platform::UniqueKernelHandle thread(info.hThread);
-  processId_ = info.dwProcessId;
-  return true;
+  process_ = platform::startProcess("\"" + exe + "\"", SW_SHOWNORMAL, exe, workDir);
+  processId_ = process_ ? ::GetProcessId(process_.get()) : 0;
+  return static_cast<bool>(process_);
+}
+
+bool RunningApp::running() const {
+  return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 HWND RunningApp::findWindow(const std::string& title, bool exact) const {
@@ -68,12 +58,10 @@ HWND RunningApp::findWindow(const std::string& title, bool exact) const {
 }
 
 HWND RunningApp::waitForWindow(const std::string& title, bool exact, DWORD timeoutMs) {
-  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-  while (::GetTickCount64() < end) {
-    if (HWND found = findWindow(title, exact)) return found;
-    if (::WaitForSingleObject(process_.get(), 50) == WAIT_OBJECT_0) return nullptr;
-  }
-  return nullptr;
+  HWND found = nullptr;
+  testing_support::waitFor(
+      [&] { return (found = findWindow(title, exact)) != nullptr || !running(); }, timeoutMs);
+  return found;
 }
 
 bool RunningApp::waitForMainWindow(DWORD timeoutMs) {
@@ -113,6 +101,36 @@ bool RunningApp::close(DWORD& exitCode, DWORD timeoutMs) {
   ::PostMessageA(window_, WM_CLOSE, 0, 0);
   if (::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
   return ::GetExitCodeProcess(process_.get(), &exitCode) != 0;
+}
+
+::testing::AssertionResult closesCleanly(RunningApp& app) {
+  DWORD code = 1234;
+  if (!app.close(code)) return ::testing::AssertionFailure() << "did not end when closed";
+  if (code != 0) return ::testing::AssertionFailure() << "ended with exit code " << code;
+  return ::testing::AssertionSuccess();
+}
+
+HWND focusedControl(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void typeKeys(HWND window, std::initializer_list<WORD> keys) {
+  ::SetForegroundWindow(window);
+  std::vector<INPUT> input;
+  auto add = [&](WORD key, DWORD flags) {
+    INPUT one = {};
+    one.type = INPUT_KEYBOARD;
+    one.ki.wVk = key;
+    one.ki.dwFlags = flags;
+    input.push_back(one);
+  };
+  for (WORD key : keys) add(key, 0);
+  for (auto key = keys.end(); key != keys.begin();) add(*--key, KEYEVENTF_KEYUP);
+  if (!input.empty()) ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+  ::Sleep(300);
 }
 
 }  // namespace e2e

@@ -1,4 +1,4 @@
-#include "http_server.h"
+#include "support/http_server.h"
 
 #include <ws2tcpip.h>
 
@@ -34,6 +34,13 @@ const char* reason(int status) {
 }
 
 }  // namespace
+
+Response answer(int status, std::string body) {
+  Response r;
+  r.status = status;
+  r.body = std::move(body);
+  return r;
+}
 
 HttpServer::HttpServer(unsigned short port) {
   WSADATA data;

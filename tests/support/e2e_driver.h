@@ -1,12 +1,16 @@
-// Starts the real Kelvora.exe and drives its main window through window
-// messages, as a user's clicks would.
+// Starts the real Kelvora.exe and drives its windows through window messages
+// and keyboard input, as a user would.
 #pragma once
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <string>
 
 #include "platform/handles.h"
+#include "support/window_text.h"
 
 namespace e2e {
 
@@ -35,6 +39,7 @@ class RunningApp {
   HWND window() const { return window_; }
   DWORD processId() const { return processId_; }
   HANDLE process() const { return process_.get(); }
+  bool running() const;
 
   std::string title() const;
   std::string text(int controlId) const;
@@ -50,11 +55,19 @@ class RunningApp {
   HWND window_ = nullptr;
 };
 
+// The window is asked to close, and the program ends with exit code 0.
+::testing::AssertionResult closesCleanly(RunningApp& app);
+
 // Posts BM_CLICK: for buttons whose handler opens a modal box, which a sent
 // click would wait for.
 void postClick(HWND button);
 
-// The window text of `hwnd`, read across processes.
-std::string windowText(HWND hwnd);
+// The control that has the keyboard focus in `window`'s thread.
+HWND focusedControl(HWND window);
+
+// Brings `window` to the front and types keys into it as the keyboard would:
+// each of `keys` pressed in order, all released in reverse (so {VK_MENU, 'Q'}
+// is Alt+Q). Waits a moment for the program to take them.
+void typeKeys(HWND window, std::initializer_list<WORD> keys);
 
 }  // namespace e2e

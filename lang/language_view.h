@@ -1,0 +1,25 @@
+// What the language switch reads and shows, and nothing more: it knows no
+// window and no control name. The program's main window implements it.
+// UI thread only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lang {
+
+class LanguageView {
+ public:
+  virtual ~LanguageView() = default;
+
+  // The current language, "中文" or "英文".
+  virtual void showCurrentLanguage(std::string_view word) = 0;
+  // The language found in application.xml, as shown: what a click goes by.
+  virtual std::string fileLanguage() const = 0;
+  virtual void showFileLanguage(std::string_view word) = 0;
+  // The path of application.xml, as shown: the file a click rewrites.
+  virtual std::string xmlPath() const = 0;
+  virtual void showXmlPath(std::string_view path) = 0;
+};
+
+}  // namespace lang

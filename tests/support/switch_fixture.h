@@ -1,0 +1,75 @@
+// A fake After Effects CC 2019 installation for tests that start the real
+// exe: the registry value in both views, application.xml, the marker in
+// Documents; all removed again after each test.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "support/e2e_driver.h"
+#include "support/paths.h"
+#include "support/scratch_key.h"
+
+namespace e2e {
+
+inline constexpr char kAeKey[] = "SOFTWARE\\Adobe\\After Effects\\16.0";
+
+class SwitchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::make_unique<testing_support::TempFolder>("kelvora-e2e");
+    for (const char* sub : {"AE", "AE\\AMT", "work", "decoy", "decoy\\AMT"}) {
+      ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
+    }
+    marker_ = platform::documentsFolder() + "ae_force_english.txt";
+    ::DeleteFileA(marker_.c_str());
+    keys_ = std::make_unique<testing_support::ScratchKeys>(kAeKey);
+  }
+  void TearDown() override {
+    keys_.reset();
+    ::DeleteFileA(marker_.c_str());
+    root_.reset();
+  }
+
+  std::string installDir() const { return *root_ / "AE\\"; }
+  std::string xmlPath() const { return installDir() + "AMT\\application.xml"; }
+  void setInstallPath(testing_support::ScratchKey& key, const std::string& dir) {
+    key.set("", "InstallPath", REG_SZ, dir + std::string(1, '\0'));
+  }
+  void useInstall(const std::string& xml) {
+    setInstallPath(keys_->view64, installDir());
+    ASSERT_TRUE(platform::writeFile(xmlPath(), {xml}));
+  }
+  void setMarker(bool present) {
+    if (present) {
+      ASSERT_TRUE(platform::writeFile(marker_, {}));
+    } else {
+      ::DeleteFileA(marker_.c_str());
+    }
+  }
+  bool markerPresent() const { return platform::fileExists(marker_); }
+  std::string xml() const { return platform::readFile(xmlPath()); }
+
+  // Starts the program in a working folder of its own.
+  void start(RunningApp& app) {
+    ASSERT_TRUE(app.start(*root_ / "work")) << "the main window did not come up";
+  }
+  // The same with this application.xml and the marker present or not.
+  void startWith(RunningApp& app, const std::string& xml, bool marker) {
+    useInstall(xml);
+    setMarker(marker);
+    start(app);
+  }
+
+  std::unique_ptr<testing_support::TempFolder> root_;
+  std::string marker_;
+  std::unique_ptr<testing_support::ScratchKeys> keys_;
+};
+
+}  // namespace e2e

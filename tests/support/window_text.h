@@ -1,0 +1,14 @@
+// Reading another process's windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace e2e {
+
+// The window text of `hwnd`, read across processes (WM_GETTEXT: GetWindowText
+// does not read another process's edit boxes); empty when it does not answer.
+std::string windowText(HWND hwnd);
+
+}  // namespace e2e
