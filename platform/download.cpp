@@ -250,9 +250,10 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
         head.append(buffer.data(), std::min<std::size_t>(got, checks.head.size() - head.size()));
         if (checks.head.compare(0, head.size(), head) != 0) return;
       }
-      hash.update(std::string_view(buffer.data(), got));
       received_ = static_cast<int>(total);
+      // Hashed as it is written: one CNG call per write, not per read.
       if (pending.size() >= flushAt) {
+        hash.update(pending);
         if (!writeAll(file.get(), pending.data(), pending.size())) return;
         pending.clear();
       }
@@ -261,6 +262,7 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
         while (::GetTickCount64() < due && !stopping_) pause(10);
       }
     }
+    hash.update(pending);
     if (!writeAll(file.get(), pending.data(), pending.size())) return;
     // A connection that ended early is not the file the server announced.
     if (expected >= 0 && total != expected) return;
