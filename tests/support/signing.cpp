@@ -6,7 +6,7 @@
 
 #include "platform/hash.h"
 #include "platform/hex.h"
-#include "test_key.h"
+#include "test_config.h"
 #include "update/version_file.h"
 
 namespace testing_support {
