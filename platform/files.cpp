@@ -59,17 +59,6 @@ std::optional<Bytes> tryReadFile(const std::string& path) {
   return data;
 }
 
-Bytes readFileHead(const std::string& path, std::size_t count) {
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  Bytes data(count, '\0');
-  DWORD got = 0;
-  if (!::ReadFile(file.get(), data.data(), static_cast<DWORD>(count), &got, nullptr)) return {};
-  data.resize(got);
-  return data;
-}
-
 bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts) {
   if (path.empty()) return false;
   UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

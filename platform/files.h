@@ -19,9 +19,6 @@ std::optional<Bytes> tryReadFile(const std::string& path);
 // The whole file; empty when it is missing or unreadable.
 Bytes readFile(const std::string& path);
 
-// At most the first `count` bytes of the file; empty when it cannot be read.
-Bytes readFileHead(const std::string& path, std::size_t count);
-
 // Creates or truncates `path` (opened exclusively) and writes each non-empty
 // part in order. False for an empty path or any failed step.
 bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts);

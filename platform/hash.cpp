@@ -52,10 +52,4 @@ std::string sha256OfFile(HANDLE file) {
   return digest.empty() ? std::string() : toHex(digest);
 }
 
-std::string sha256OfFile(const std::string& path) {
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file ? sha256OfFile(file.get()) : std::string();
-}
-
 }  // namespace platform

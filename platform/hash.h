@@ -55,6 +55,5 @@ std::string sha256(std::string_view bytes);
 // The digest of everything in an open file, read from its start, as 64
 // lowercase hex digits; empty when it cannot be read. The file position moves.
 std::string sha256OfFile(HANDLE file);
-std::string sha256OfFile(const std::string& path);
 
 }  // namespace platform
