@@ -23,6 +23,7 @@
 
 #include "app/control_ids.h"
 #include "lang/tokens.h"
+#include "platform/code_page.h"
 #include "platform/download.h"
 #include "platform/files.h"
 #include "platform/pause.h"
@@ -241,13 +242,14 @@ int download(const std::string& url, int runs) {
 // One click's work without its pause: read, replace, write beside and move
 // over, read again for the label.
 void clickWork(const std::string& path) {
+  const platform::LeadBytes& lead = platform::ansiLeadBytes();
   const platform::Bytes contents = platform::readFile(path);
-  const bool chinese = lang::containsToken(contents, lang::kChineseToken);
+  const bool chinese = lang::containsToken(contents, lang::kChineseToken, lead);
   const std::string changed =
-      chinese ? lang::replaceToken(contents, lang::kChineseToken, lang::kEnglishToken)
-              : lang::replaceToken(contents, lang::kEnglishToken, lang::kChineseToken);
+      chinese ? lang::replaceToken(contents, lang::kChineseToken, lang::kEnglishToken, lead)
+              : lang::replaceToken(contents, lang::kEnglishToken, lang::kChineseToken, lead);
   platform::replaceFile(path, changed);
-  (void)lang::containsToken(platform::readFile(path), lang::kChineseToken);
+  (void)lang::containsToken(platform::readFile(path), lang::kChineseToken, lead);
 }
 
 int switchBench(const std::string& folder, int runs) {

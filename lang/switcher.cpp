@@ -1,6 +1,7 @@
 #include "lang/switcher.h"
 
 #include "lang/tokens.h"
+#include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
@@ -25,7 +26,9 @@ void Switcher::showFileLanguage(const std::string& path, bool alsoCurrent) {
   // guess would send the next click the wrong way.
   const auto contents = platform::tryReadFile(path);
   if (!contents) return;
-  const char* word = containsToken(*contents, kChineseToken) ? kChineseWord : kEnglishWord;
+  const char* word = containsToken(*contents, kChineseToken, platform::ansiLeadBytes())
+                         ? kChineseWord
+                         : kEnglishWord;
   if (alsoCurrent) view_.showCurrentLanguage(word);
   view_.showFileLanguage(word);
 }
@@ -63,7 +66,7 @@ bool Switcher::rewrite(std::string_view from, std::string_view to) {
   // An unreadable or empty file is never replaced by a rewrite of nothing.
   if (contents.empty()) return false;
   int count = 0;
-  const std::string changed = replaceToken(contents, from, to, &count);
+  const std::string changed = replaceToken(contents, from, to, platform::ansiLeadBytes(), &count);
   if (count == 0) return false;
   return platform::replaceFile(path, changed);
 }

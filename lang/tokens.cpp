@@ -68,10 +68,11 @@ Layout detectLayout(std::string_view bytes) {
   return {};
 }
 
-bool containsToken(std::string_view bytes, std::string_view token) {
+bool containsToken(std::string_view bytes, std::string_view token,
+                   const platform::LeadBytes& lead) {
   if (token.empty()) return false;
   const Layout layout = detectLayout(bytes);
-  if (layout.encoding == Encoding::Ansi) return platform::findText(bytes, token) > 0;
+  if (layout.encoding == Encoding::Ansi) return platform::findText(bytes, token, lead) > 0;
   const std::string needle = encodeAscii(token, layout.encoding);
   for (std::size_t i = layout.bomSize; i + needle.size() <= bytes.size(); i += 2) {
     if (bytes.compare(i, needle.size(), needle) == 0) return true;
@@ -80,9 +81,9 @@ bool containsToken(std::string_view bytes, std::string_view token) {
 }
 
 std::string replaceToken(std::string_view bytes, std::string_view from, std::string_view to,
-                         int* count) {
+                         const platform::LeadBytes& lead, int* count) {
   const Layout layout = detectLayout(bytes);
-  if (layout.encoding == Encoding::Ansi) return platform::replaceAll(bytes, from, to, count);
+  if (layout.encoding == Encoding::Ansi) return platform::replaceAll(bytes, from, to, lead, count);
   return replaceUtf16(bytes, layout, from, to, count);
 }
 

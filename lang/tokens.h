@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace lang {
 
 inline constexpr std::string_view kChineseToken = "zh_CN";
@@ -22,12 +24,13 @@ struct Layout {
 // is ANSI text, taken as the whole buffer, zero bytes included.
 Layout detectLayout(std::string_view bytes);
 
-// True when `token` (ASCII) occurs in the file contents.
-bool containsToken(std::string_view bytes, std::string_view token);
+// True when `token` (ASCII) occurs in the file contents. `lead` names the
+// lead bytes of the code page that ANSI contents are written in.
+bool containsToken(std::string_view bytes, std::string_view token, const platform::LeadBytes& lead);
 
 // The contents with every `from` replaced by `to` (both ASCII, same length or
 // not), in the file's encoding; everything else is kept byte for byte.
 std::string replaceToken(std::string_view bytes, std::string_view from, std::string_view to,
-                         int* count = nullptr);
+                         const platform::LeadBytes& lead, int* count = nullptr);
 
 }  // namespace lang

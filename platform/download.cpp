@@ -236,8 +236,8 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
     const ULONGLONG begin = ::GetTickCount64();
     for (;;) {
       DWORD got = 0;
-      if (!::InternetReadFile(http->request.get(), buffer.data(), static_cast<DWORD>(readSize),
-                              &got) ||
+      if (!winInet().InternetReadFile(http->request.get(), buffer.data(),
+                                      static_cast<DWORD>(readSize), &got) ||
           stopping_) {
         return;
       }
@@ -304,7 +304,7 @@ bool Downloader::stop(Bytes& resume, int mode) {
     if (running_) {
       stopping_ = true;
       aborted_ = true;
-      if (abortHandle_) ::InternetCloseHandle(abortHandle_);
+      if (abortHandle_) winInet().InternetCloseHandle(abortHandle_);
       abortHandle_ = nullptr;
       stopped = true;
     }

@@ -5,10 +5,8 @@
 #include <optional>
 #include <string>
 
-#include <windows.h>
-#include <wininet.h>
-
 #include "platform/handles.h"
+#include "platform/system_library.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -16,7 +14,7 @@ namespace platform {
 struct InternetHandleTraits {
   using pointer = HINTERNET;
   static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::InternetCloseHandle(h); }
+  static void close(pointer h) noexcept { winInet().InternetCloseHandle(h); }
 };
 using UniqueInternet = UniqueHandle<InternetHandleTraits>;
 
@@ -28,7 +26,8 @@ struct HttpTimeouts {
 
 // A WinINet session with the system's proxy settings and the time-outs.
 // Closing it from another thread aborts whatever its requests are blocked in.
-// `proxy` empty: the system's settings.
+// `proxy` empty: the system's settings. Empty when wininet.dll cannot be
+// loaded from the system folder.
 UniqueInternet openSession(const HttpTimeouts& timeouts, const std::string& userAgent = {},
                            const std::string& proxy = {});
 
@@ -40,10 +39,10 @@ struct HttpRequest {
   long long contentLength = -1;  // -1 when the server did not say (chunked)
 };
 
-// Sends a fresh GET for `url` (http or https; no cache, redirects followed)
-// on `session`, with the time-outs set on every handle. nullopt unless the
-// server answered 200; `status` (when given) gets the status of any answer,
-// 0 when none came.
+// Sends a fresh GET for `url` (http or https; no cache) on `session`, with
+// the time-outs set on every handle, following up to five redirects where
+// redirectAllowed() lets them. nullopt unless the server answered 200; `status` (when given) gets
+// the status of any answer, 0 when none came.
 std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
                                    const HttpTimeouts& timeouts, DWORD* status = nullptr);
 

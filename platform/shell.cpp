@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shellapi.h>
 
-#include "platform/text.h"
+#include "platform/code_page.h"
 
 namespace platform {
 
@@ -40,7 +40,7 @@ std::string exePath() {
 
 std::string runDirectory() {
   const std::string path = exePath();
-  const auto slash = findLastOf(path, "\\/");
+  const auto slash = findLastOf(path, "\\/", ansiLeadBytes());
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 

@@ -17,8 +17,10 @@ bool verifyEcdsaP256(std::string_view publicKey, std::string_view message,
   std::string digest = sha256(message);
   if (digest.size() != 32) return false;
 
+  const CngApi& api = cng();
+  if (!api) return false;
   UniqueAlgorithm algorithm;
-  if (::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) !=
+  if (api.BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) !=
       0) {
     return false;
   }
@@ -28,16 +30,16 @@ bool verifyEcdsaP256(std::string_view publicKey, std::string_view message,
   blob.replace(0, sizeof header, reinterpret_cast<const char*>(&header), sizeof header);
   blob += publicKey;
   UniqueCngKey key;
-  if (::BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
-                            reinterpret_cast<PUCHAR>(blob.data()), static_cast<ULONG>(blob.size()),
-                            0) != 0) {
+  if (api.BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(),
+                              reinterpret_cast<PUCHAR>(blob.data()),
+                              static_cast<ULONG>(blob.size()), 0) != 0) {
     return false;
   }
   std::string rs(signature);
-  return ::BCryptVerifySignature(key.get(), nullptr, reinterpret_cast<PUCHAR>(digest.data()),
-                                 static_cast<ULONG>(digest.size()),
-                                 reinterpret_cast<PUCHAR>(rs.data()), static_cast<ULONG>(rs.size()),
-                                 0) == 0;
+  return api.BCryptVerifySignature(key.get(), nullptr, reinterpret_cast<PUCHAR>(digest.data()),
+                                   static_cast<ULONG>(digest.size()),
+                                   reinterpret_cast<PUCHAR>(rs.data()),
+                                   static_cast<ULONG>(rs.size()), 0) == 0;
 }
 
 }  // namespace platform

@@ -4,19 +4,18 @@
 
 namespace platform {
 
-std::size_t charLength(std::string_view text, std::size_t i) {
-  const auto byte = static_cast<unsigned char>(text[i]);
-  return (byte >= 0x80 && i + 1 < text.size()) ? 2 : 1;
+std::size_t charLength(std::string_view text, std::size_t i, const LeadBytes& lead) {
+  return (lead(text[i]) && i + 1 < text.size()) ? 2 : 1;
 }
 
-int findText(std::string_view text, std::string_view needle, int start) {
+int findText(std::string_view text, std::string_view needle, const LeadBytes& lead, int start) {
   if (needle.empty() || text.size() > static_cast<std::size_t>(INT32_MAX)) return -1;
   if (start < 1) start = 1;
   const char first = needle[0];
   std::size_t i = 0;
   // Walk to the character that holds byte position `start`.
-  while (i < text.size() && i + 1 < static_cast<std::size_t>(start)) i += charLength(text, i);
-  for (; i < text.size(); i += charLength(text, i)) {
+  while (i < text.size() && i + 1 < static_cast<std::size_t>(start)) i += charLength(text, i, lead);
+  for (; i < text.size(); i += charLength(text, i, lead)) {
     if (text[i] == first && text.compare(i, needle.size(), needle) == 0) {
       return static_cast<int>(i) + 1;
     }
@@ -25,7 +24,7 @@ int findText(std::string_view text, std::string_view needle, int start) {
 }
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to,
-                       int* count) {
+                       const LeadBytes& lead, int* count) {
   std::string out;
   int replaced = 0;
   if (from.empty()) {
@@ -43,7 +42,7 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
         run = i;
         ++replaced;
       } else {
-        i += charLength(text, i);
+        i += charLength(text, i, lead);
       }
     }
     out.append(text.substr(run));
@@ -57,18 +56,18 @@ std::string bytesToText(std::string_view bytes) {
   return std::string(zero == std::string_view::npos ? bytes : bytes.substr(0, zero));
 }
 
-std::size_t findLastOf(std::string_view text, std::string_view chars) {
+std::size_t findLastOf(std::string_view text, std::string_view chars, const LeadBytes& lead) {
   std::size_t found = std::string_view::npos;
-  for (std::size_t i = 0; i < text.size(); i += charLength(text, i)) {
-    if (charLength(text, i) == 1 && chars.find(text[i]) != std::string_view::npos) found = i;
+  for (std::size_t i = 0; i < text.size(); i += charLength(text, i, lead)) {
+    if (charLength(text, i, lead) == 1 && chars.find(text[i]) != std::string_view::npos) found = i;
   }
   return found;
 }
 
-std::string removeSpaces(std::string_view text) {
+std::string removeSpaces(std::string_view text, const LeadBytes& lead) {
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n = charLength(text, i);
+    const std::size_t n = charLength(text, i, lead);
     const bool space =
         (n == 1 && text[i] == ' ') || (n == 2 && static_cast<unsigned char>(text[i]) == 0xA1 &&
                                        static_cast<unsigned char>(text[i + 1]) == 0xA1);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/process.h"
@@ -87,33 +88,35 @@ bool RegistryTool::importRegFile(const std::string& path) {
 
 bool RegistryTool::regWriteDword(int root, const std::string& valuePath, std::uint32_t value) {
   if (!is64BitWindows) return false;
-  const auto text = regDwordText(rootName(root), valuePath, value);
+  const auto text = regDwordText(rootName(root), valuePath, value, platform::ansiLeadBytes());
   return text && importRegText(*text);
 }
 
 bool RegistryTool::regWriteString(int root, const std::string& valuePath, const std::string& text) {
   if (!is64BitWindows) return false;
-  const auto reg = regStringText(rootName(root), valuePath, text);
+  const auto reg = regStringText(rootName(root), valuePath, text, platform::ansiLeadBytes());
   return reg && importRegText(*reg);
 }
 
 bool RegistryTool::regWriteBinary(int root, const std::string& valuePath, const Bytes& data) {
   if (!is64BitWindows) return false;
-  const auto text = regBinaryText(rootName(root), valuePath, data);
+  const auto text = regBinaryText(rootName(root), valuePath, data, platform::ansiLeadBytes());
   return text && importRegText(*text);
 }
 
 bool RegistryTool::regWriteMultiString(int root, const std::string& valuePath,
                                        const std::string& text) {
   if (!is64BitWindows) return false;
-  const auto reg = regMultiStringText(rootName(root), valuePath, ansiToUtf16(text));
+  const auto reg =
+      regMultiStringText(rootName(root), valuePath, ansiToUtf16(text), platform::ansiLeadBytes());
   return reg && importRegText(*reg);
 }
 
 bool RegistryTool::regWriteExpandString(int root, const std::string& valuePath,
                                         const std::string& text) {
   if (!is64BitWindows) return false;
-  const auto reg = regExpandStringText(rootName(root), valuePath, ansiToUtf16(text));
+  const auto reg =
+      regExpandStringText(rootName(root), valuePath, ansiToUtf16(text), platform::ansiLeadBytes());
   return reg && importRegText(*reg);
 }
 

@@ -17,9 +17,11 @@ char foldAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-// First occurrence, ASCII letters compared without case, replaced once.
+// First occurrence, ASCII letters compared without case, replaced once. Only
+// the template is searched, and all of it before each placeholder is ASCII,
+// so it is stepped byte by byte in every code page.
 std::string replaceFirstNoCase(std::string_view text, std::string_view from, std::string_view to) {
-  for (std::size_t i = 0; i + from.size() <= text.size(); i += platform::charLength(text, i)) {
+  for (std::size_t i = 0; i + from.size() <= text.size(); ++i) {
     bool match = true;
     for (std::size_t j = 0; j < from.size() && match; ++j) {
       match = foldAscii(text[i + j]) == foldAscii(from[j]);
@@ -43,11 +45,12 @@ struct Target {
   std::string name;
 };
 
-std::optional<Target> target(const char* rootName, const std::string& valuePath) {
+std::optional<Target> target(const char* rootName, const std::string& valuePath,
+                             const platform::LeadBytes& lead) {
   if (!rootName || hasLineBreak(valuePath)) return std::nullopt;
   Target t{valuePath, {}};
   bool isKeyPath = false;
-  t.name = splitValuePath(t.keyPath, isKeyPath);
+  t.name = splitValuePath(t.keyPath, isKeyPath, lead);
   return t;
 }
 
@@ -59,24 +62,25 @@ std::string compose(const char* rootName, const Target& t, std::string_view line
   return out;
 }
 
-std::string quoted(std::string_view text) {
+std::string quoted(std::string_view text, const platform::LeadBytes& lead) {
   std::string out;
   out.reserve(text.size() + 4);
   out += '"';
-  out += escapeRegString(text);
+  out += escapeRegString(text, lead);
   out += '"';
   return out;
 }
 
-std::string quotedName(const Target& t) {
-  return quoted(t.name);
+std::string quotedName(const Target& t, const platform::LeadBytes& lead) {
+  return quoted(t.name, lead);
 }
 
 std::optional<std::string> hexLine(const char* rootName, const std::string& valuePath,
-                                   std::string_view kind, std::string_view bytes) {
-  const auto t = target(rootName, valuePath);
+                                   std::string_view kind, std::string_view bytes,
+                                   const platform::LeadBytes& lead) {
+  const auto t = target(rootName, valuePath, lead);
   if (!t || t->name.empty()) return std::nullopt;
-  std::string line = quotedName(*t);
+  std::string line = quotedName(*t, lead);
   line += '=';
   line += kind;
   line += ':';
@@ -91,11 +95,11 @@ std::string regHeader(std::string_view rootName, std::string_view keyPath) {
   return replaceFirstNoCase(withRoot, kKeyPlaceholder, keyPath);
 }
 
-std::string escapeRegString(std::string_view text) {
+std::string escapeRegString(std::string_view text, const platform::LeadBytes& lead) {
   std::string out;
   out.reserve(text.size() + 8);
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n = platform::charLength(text, i);
+    const std::size_t n = platform::charLength(text, i, lead);
     if (n == 1 && (text[i] == '\\' || text[i] == '"')) out += '\\';
     out.append(text.substr(i, n));
     i += n;
@@ -104,40 +108,42 @@ std::string escapeRegString(std::string_view text) {
 }
 
 std::optional<std::string> regDwordText(const char* rootName, const std::string& valuePath,
-                                        std::uint32_t value) {
-  const auto t = target(rootName, valuePath);
+                                        std::uint32_t value, const platform::LeadBytes& lead) {
+  const auto t = target(rootName, valuePath, lead);
   if (!t || t->name.empty()) return std::nullopt;
   char digits[9];
   std::snprintf(digits, sizeof digits, "%08X", static_cast<unsigned>(value));
-  std::string line = quotedName(*t);
+  std::string line = quotedName(*t, lead);
   line += "=dword:";
   line += digits;
   return compose(rootName, *t, line);
 }
 
 std::optional<std::string> regStringText(const char* rootName, const std::string& valuePath,
-                                         std::string_view text) {
-  const auto t = target(rootName, valuePath);
+                                         std::string_view text, const platform::LeadBytes& lead) {
+  const auto t = target(rootName, valuePath, lead);
   if (!t || hasLineBreak(text)) return std::nullopt;
-  std::string line = t->name.empty() ? std::string("@") : quotedName(*t);
+  std::string line = t->name.empty() ? std::string("@") : quotedName(*t, lead);
   line += '=';
-  line += quoted(text);
+  line += quoted(text, lead);
   return compose(rootName, *t, line);
 }
 
 std::optional<std::string> regBinaryText(const char* rootName, const std::string& valuePath,
-                                         std::string_view bytes) {
-  return hexLine(rootName, valuePath, "hex", bytes);
+                                         std::string_view bytes, const platform::LeadBytes& lead) {
+  return hexLine(rootName, valuePath, "hex", bytes, lead);
 }
 
 std::optional<std::string> regMultiStringText(const char* rootName, const std::string& valuePath,
-                                              std::string_view utf16) {
-  return hexLine(rootName, valuePath, "hex(7)", utf16LinesToMultiString(utf16));
+                                              std::string_view utf16,
+                                              const platform::LeadBytes& lead) {
+  return hexLine(rootName, valuePath, "hex(7)", utf16LinesToMultiString(utf16), lead);
 }
 
 std::optional<std::string> regExpandStringText(const char* rootName, const std::string& valuePath,
-                                               std::string_view utf16) {
-  return hexLine(rootName, valuePath, "hex(2)", utf16);
+                                               std::string_view utf16,
+                                               const platform::LeadBytes& lead) {
+  return hexLine(rootName, valuePath, "hex(2)", utf16, lead);
 }
 
 std::string utf16LinesToMultiString(std::string_view utf16) {

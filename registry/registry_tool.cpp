@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/code_page.h"
 #include "registry/wow64.h"
 
 namespace registry {
@@ -151,7 +152,7 @@ LONG RegistryTool::openKey64(HKEY root, const std::string& path, UniqueKey& key)
 }
 
 std::string RegistryTool::splitValuePath(std::string& path, bool& isKeyPath) {
-  return registry::splitValuePath(path, isKeyPath);
+  return registry::splitValuePath(path, isKeyPath, platform::ansiLeadBytes());
 }
 
 std::string RegistryTool::bytesToHex(const Bytes& bytes, std::optional<int> start,
@@ -241,7 +242,7 @@ bool RegistryTool::deleteEntry(int root, const std::string& valuePath) {
     if (openKey(rootHandle(root), path, key) != ERROR_SUCCESS) return false;
     return ::RegDeleteValueA(key.get(), nullptr) == ERROR_SUCCESS;
   }
-  const auto [parent, subkey] = splitParent(valuePath);
+  const auto [parent, subkey] = splitParent(valuePath, platform::ansiLeadBytes());
   if (subkey.empty() || openKey(rootHandle(root), parent, key) != ERROR_SUCCESS) return false;
   return ::RegDeleteKeyA(key.get(), subkey.c_str()) == ERROR_SUCCESS;
 }
@@ -251,8 +252,8 @@ bool RegistryTool::deleteEntry64(int root, const std::string& valuePath) {
     std::string path = valuePath;
     bool isKeyPath = false;
     splitValuePath(path, isKeyPath);
-    const auto [parent, subkey] =
-        isKeyPath ? std::pair{path, std::string()} : splitParent(valuePath);
+    const auto [parent, subkey] = isKeyPath ? std::pair{path, std::string()}
+                                            : splitParent(valuePath, platform::ansiLeadBytes());
     if (!isKeyPath && subkey.empty()) return false;
     // Deleting needs more than the query right of openKey64.
     UniqueKey key;

@@ -1,6 +1,7 @@
 // Listing a key with everything below it, in either registry view.
 #include <windows.h>
 
+#include "platform/code_page.h"
 #include "platform/pause.h"
 #include "platform/text.h"
 #include "registry/registry_tool.h"
@@ -16,7 +17,7 @@ struct PendingKey {
 };
 
 void cutTrailingBackslash(std::string& keyPath) {
-  if (endsWithBackslash(keyPath)) keyPath.pop_back();
+  if (endsWithBackslash(keyPath, platform::ansiLeadBytes())) keyPath.pop_back();
 }
 
 }  // namespace
@@ -51,7 +52,7 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
       if ((this->*open)(rootKey, name + "\\", child) == ERROR_SUCCESS) {
         // A name that is nothing but spaces ends the loop; other names are
         // recorded as they are, so that they can be opened again.
-        if (platform::removeSpaces(name).empty()) break;
+        if (platform::removeSpaces(name, platform::ansiLeadBytes()).empty()) break;
         const HKEY raw = child.get();
         work.append(PendingKey{raw, std::move(child), name});
         added(TreeEntry{TreeEntry::kKey, name, {}});

@@ -21,23 +21,24 @@ const char* rootNameOf(int root) noexcept {
   }
 }
 
-bool endsWithBackslash(std::string_view path) {
-  return !path.empty() && platform::findLastOf(path, "\\") == path.size() - 1;
+bool endsWithBackslash(std::string_view path, const platform::LeadBytes& lead) {
+  return !path.empty() && platform::findLastOf(path, "\\", lead) == path.size() - 1;
 }
 
-std::pair<std::string, std::string> splitParent(std::string_view path) {
-  const auto slash = platform::findLastOf(path, "\\");
+std::pair<std::string, std::string> splitParent(std::string_view path,
+                                                const platform::LeadBytes& lead) {
+  const auto slash = platform::findLastOf(path, "\\", lead);
   if (slash == std::string_view::npos) return {std::string(), std::string(path)};
   return {std::string(path.substr(0, slash)), std::string(path.substr(slash + 1))};
 }
 
-std::string splitValuePath(std::string& path, bool& isKeyPath) {
+std::string splitValuePath(std::string& path, bool& isKeyPath, const platform::LeadBytes& lead) {
   isKeyPath = false;
-  if (endsWithBackslash(path)) {
+  if (endsWithBackslash(path, lead)) {
     isKeyPath = true;
     return {};
   }
-  const auto slash = platform::findLastOf(path, "\\");
+  const auto slash = platform::findLastOf(path, "\\", lead);
   if (slash == std::string::npos) return {};
   std::string name = path.substr(slash + 1);
   path.resize(slash);

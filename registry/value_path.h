@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace registry {
 
 // Root keys are passed as these numbers, never as handles or text.
@@ -22,19 +24,21 @@ enum RootKind : int {
 const char* rootNameOf(int root) noexcept;
 
 // Paths are ANSI text: a backslash byte that is the second byte of a
-// double-byte character (誠 is D5 5C in GBK) never splits them.
+// double-byte character (誠 is D5 5C in GBK) never splits them. `lead` says
+// which bytes lead in the code page the path is written in.
 
 // Whether the last character (not merely the last byte) is a backslash.
-bool endsWithBackslash(std::string_view path);
+bool endsWithBackslash(std::string_view path, const platform::LeadBytes& lead);
 
 // "A\B\C" gives "A\B" and "C"; "A" gives "" and "A".
-std::pair<std::string, std::string> splitParent(std::string_view path);
+std::pair<std::string, std::string> splitParent(std::string_view path,
+                                                const platform::LeadBytes& lead);
 
 // Splits "Key\Path\Name" into the key path (left in `path`) and the value
 // name (returned). A trailing backslash names the key's default value: the
 // name is empty, `isKeyPath` is set and `path` is left as it is. Without a
 // backslash the name is empty and `path` unchanged.
-std::string splitValuePath(std::string& path, bool& isKeyPath);
+std::string splitValuePath(std::string& path, bool& isKeyPath, const platform::LeadBytes& lead);
 
 // Two uppercase hex digits per byte joined by "," or " ". `start` is 1-based
 // (below 1 or absent: 1); `count` limits the range when it stays inside.

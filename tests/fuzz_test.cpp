@@ -5,6 +5,7 @@
 #include <random>
 
 #include "lang/tokens.h"
+#include "support/code_pages.h"
 #include "update/version.h"
 
 namespace {
@@ -30,6 +31,7 @@ std::string randomBytes(std::mt19937& rng) {
 
 TEST(Fuzz, ParserAndReplaceSurviveRandomBytes) {
   std::mt19937 rng(20261208);
+  const platform::LeadBytes& gbk = testing_support::cp936();
   int roundTrips = 0;
   for (int i = 0; i < 50000; ++i) {
     const std::string input = randomBytes(rng);
@@ -44,12 +46,12 @@ TEST(Fuzz, ParserAndReplaceSurviveRandomBytes) {
     // the other kind.
     for (const auto& [from, to] : {std::pair{lang::kChineseToken, lang::kEnglishToken},
                                    std::pair{lang::kEnglishToken, lang::kChineseToken}}) {
-      const std::string there = lang::replaceToken(input, from, to);
-      if (!lang::containsToken(input, to)) {
-        ASSERT_EQ(lang::replaceToken(there, to, from), input) << i;
+      const std::string there = lang::replaceToken(input, from, to, gbk);
+      if (!lang::containsToken(input, to, gbk)) {
+        ASSERT_EQ(lang::replaceToken(there, to, from, gbk), input) << i;
         ++roundTrips;
       }
-      ASSERT_FALSE(lang::containsToken(there, from)) << i;
+      ASSERT_FALSE(lang::containsToken(there, from, gbk)) << i;
     }
   }
   EXPECT_GT(roundTrips, 50000);

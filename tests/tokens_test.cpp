@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/code_pages.h"
 #include "support/utf16.h"
 
 namespace {
 
 using lang::Encoding;
+using testing_support::cp936;
 using testing_support::utf16be;
 using testing_support::utf16le;
 
@@ -54,12 +56,14 @@ TEST(ReplaceToken, WorksInEveryEncodingAndLosesNothing) {
   };
   for (const Case& c : cases) {
     int count = 0;
-    EXPECT_EQ(lang::replaceToken(c.chinese, lang::kChineseToken, lang::kEnglishToken, &count),
-              c.english);
+    EXPECT_EQ(
+        lang::replaceToken(c.chinese, lang::kChineseToken, lang::kEnglishToken, cp936(), &count),
+        c.english);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(lang::replaceToken(c.english, lang::kEnglishToken, lang::kChineseToken), c.chinese);
-    EXPECT_TRUE(lang::containsToken(c.chinese, lang::kChineseToken));
-    EXPECT_FALSE(lang::containsToken(c.english, lang::kChineseToken));
+    EXPECT_EQ(lang::replaceToken(c.english, lang::kEnglishToken, lang::kChineseToken, cp936()),
+              c.chinese);
+    EXPECT_TRUE(lang::containsToken(c.chinese, lang::kChineseToken, cp936()));
+    EXPECT_FALSE(lang::containsToken(c.english, lang::kChineseToken, cp936()));
   }
 }
 
@@ -67,15 +71,18 @@ TEST(ReplaceToken, Utf16MatchesOnlyWholeCodeUnits) {
   // "?zh_CN" shifted by one byte: the ASCII bytes line up across units.
   std::string shifted = utf16le("xxxxxxxx", true);
   shifted += std::string("\x01z\0h\0_\0C\0N\0", 11);
-  EXPECT_FALSE(lang::containsToken(shifted, lang::kChineseToken));
+  EXPECT_FALSE(lang::containsToken(shifted, lang::kChineseToken, cp936()));
   // An odd trailing byte is kept.
   std::string odd = utf16le("zh_CN zh_CN", true) + "\x7F";
-  EXPECT_EQ(lang::replaceToken(odd, "zh_CN", "en_US"), utf16le("en_US en_US", true) + "\x7F");
+  EXPECT_EQ(lang::replaceToken(odd, "zh_CN", "en_US", cp936()),
+            utf16le("en_US en_US", true) + "\x7F");
 }
 
 TEST(ReplaceToken, AnsiKeepsDoubleByteStepping) {
-  EXPECT_FALSE(lang::containsToken("\x81zh_CN", lang::kChineseToken));
-  EXPECT_EQ(lang::replaceToken("\xD6\xD0zh_CN", "zh_CN", "en_US"),
+  EXPECT_FALSE(lang::containsToken("\x81zh_CN", lang::kChineseToken, cp936()));
+  // In 1252 the same byte is a character of its own (\x81 is undefined there).
+  EXPECT_TRUE(lang::containsToken("\xE9zh_CN", lang::kChineseToken, testing_support::cp1252()));
+  EXPECT_EQ(lang::replaceToken("\xD6\xD0zh_CN", "zh_CN", "en_US", cp936()),
             "\xD6\xD0"
             "en_US");
 }

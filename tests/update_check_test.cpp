@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/control_ids.h"
+#include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -121,7 +122,8 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
   // Where "Kelvora v9\..\..\kelvora-escape.exe" beside the program would land.
   const std::string& exe = e2e::g_exePath;
   const std::string escaped =
-      exe.substr(0, platform::findLastOf(exe, "\\")) + "\\..\\kelvora-escape.exe";
+      exe.substr(0, platform::findLastOf(exe, "\\", platform::ansiLeadBytes())) +
+      "\\..\\kelvora-escape.exe";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     server.route(kVersionPath, c.response);

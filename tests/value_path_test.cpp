@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "support/code_pages.h"
+
 namespace {
 
 using registry::bytesToHex;
+using testing_support::cp1252;
+using testing_support::cp932;
+using testing_support::cp936;
 
 TEST(SplitValuePath, SplitsAtTheLastBackslash) {
   struct Case {
     std::string path, name, rest;
     bool isKeyPath;
+    const platform::LeadBytes* cp = &cp936();
   };
   const Case cases[] = {
       {"A\\B\\C", "C", "A\\B", false},
@@ -25,11 +31,16 @@ TEST(SplitValuePath, SplitsAtTheLastBackslash) {
       {"SOFTWARE\\誠\\乗", "乗", "SOFTWARE\\誠", false},
       {"SOFTWARE\\A乗B", "A乗B", "SOFTWARE", false},
       {"誠", "", "誠", false},
+      // é (E9) is one byte in 1252; 表 is 95 5C in 932, where ｱ (B1) is one byte.
+      {"SOFTWARE\\Caf\xE9\\Name", "Name", "SOFTWARE\\Caf\xE9", false, &cp1252()},
+      {"SOFTWARE\\Caf\xE9\\", "", "SOFTWARE\\Caf\xE9\\", true, &cp1252()},
+      {"SOFTWARE\\\x95\x5C", "\x95\x5C", "SOFTWARE", false, &cp932()},
+      {"SOFTWARE\\\xB1\\N", "N", "SOFTWARE\\\xB1", false, &cp932()},
   };
   for (const Case& c : cases) {
     std::string path = c.path;
     bool isKeyPath = !c.isKeyPath;
-    EXPECT_EQ(registry::splitValuePath(path, isKeyPath), c.name) << c.path;
+    EXPECT_EQ(registry::splitValuePath(path, isKeyPath, *c.cp), c.name) << c.path;
     EXPECT_EQ(path, c.rest) << c.path;
     EXPECT_EQ(isKeyPath, c.isKeyPath) << c.path;
   }
@@ -37,13 +48,15 @@ TEST(SplitValuePath, SplitsAtTheLastBackslash) {
 
 TEST(SplitParent, StepsOverDoubleByteCharacters) {
   using Parts = std::pair<std::string, std::string>;
-  EXPECT_EQ(registry::splitParent("A\\B\\C"), Parts("A\\B", "C"));
-  EXPECT_EQ(registry::splitParent("A"), Parts("", "A"));
-  EXPECT_EQ(registry::splitParent("SOFTWARE\\Demo\\誠"), Parts("SOFTWARE\\Demo", "誠"));
-  EXPECT_EQ(registry::splitParent("誠\\A乗B"), Parts("誠", "A乗B"));
-  EXPECT_TRUE(registry::endsWithBackslash("A\\誠\\"));
-  EXPECT_FALSE(registry::endsWithBackslash("A\\誠"));
-  EXPECT_FALSE(registry::endsWithBackslash(""));
+  EXPECT_EQ(registry::splitParent("A\\B\\C", cp936()), Parts("A\\B", "C"));
+  EXPECT_EQ(registry::splitParent("A", cp936()), Parts("", "A"));
+  EXPECT_EQ(registry::splitParent("SOFTWARE\\Demo\\誠", cp936()), Parts("SOFTWARE\\Demo", "誠"));
+  EXPECT_EQ(registry::splitParent("誠\\A乗B", cp936()), Parts("誠", "A乗B"));
+  EXPECT_EQ(registry::splitParent("Caf\xE9\\x", cp1252()), Parts("Caf\xE9", "x"));
+  EXPECT_TRUE(registry::endsWithBackslash("A\\誠\\", cp936()));
+  EXPECT_FALSE(registry::endsWithBackslash("A\\誠", cp936()));
+  EXPECT_TRUE(registry::endsWithBackslash("A\\\xB1\\", cp932()));
+  EXPECT_FALSE(registry::endsWithBackslash("", cp936()));
 }
 
 TEST(BytesToHex, FormatsRangesOfBytes) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
@@ -29,7 +30,7 @@ bool removeLeftover(const std::string& path) {
 }
 
 std::string fileNameOf(const std::string& path) {
-  const auto slash = platform::findLastOf(path, "\\/");
+  const auto slash = platform::findLastOf(path, "\\/", platform::ansiLeadBytes());
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -1,0 +1,157 @@
+#include "platform/in_place.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+std::wstring finalPath(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n =
+        ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(n + 1);
+  }
+}
+
+std::wstring wide(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  const int n =
+      ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+  if (n > 0) {
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), n);
+  }
+  return out;
+}
+
+// "C:\a\b.txt" gives "C:\a\" and "b.txt"; a bare name lives in ".".
+std::pair<std::string, std::string> folderAndName(const std::string& path) {
+  const std::size_t slash = findLastOf(path, "\\/", ansiLeadBytes());
+  if (slash == std::string::npos) return {".", path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+bool sameText(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool setAttributes(HANDLE file, DWORD attributes) {
+  FILE_BASIC_INFO info = {};  // zero times: left as they are
+  info.FileAttributes = attributes;
+  return ::SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof info) != 0;
+}
+
+bool holds(HANDLE file, std::string_view bytes) {
+  LARGE_INTEGER size = {};
+  if (!::GetFileSizeEx(file, &size) || size.QuadPart != static_cast<LONGLONG>(bytes.size())) {
+    return false;
+  }
+  std::vector<char> buffer(std::max<std::size_t>(bytes.size(), 1));
+  DWORD got = 0;
+  return ::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) &&
+         got == bytes.size() && std::equal(bytes.begin(), bytes.end(), buffer.begin());
+}
+
+}  // namespace
+
+bool isInPlace(HANDLE file, const std::string& path) {
+  const auto [folder, name] = folderAndName(path);
+  if (name.empty()) return false;
+  UniqueFile folderHandle(::CreateFileA(
+      folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!folderHandle) return false;
+  std::wstring expected = finalPath(folderHandle.get());
+  const std::wstring actual = finalPath(file);
+  if (expected.empty() || actual.empty()) return false;
+  if (expected.back() != L'\\') expected += L'\\';  // a drive's root already has it
+  return sameText(actual, expected + wide(name));
+}
+
+UniqueFile openInPlace(const std::string& path, DWORD access, DWORD share) {
+  UniqueFile file(::CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || !isInPlace(file.get(), path)) return {};
+  return file;
+}
+
+UniqueFile createInPlace(const std::string& path, DWORD access, DWORD share, DWORD attributes) {
+  UniqueFile file(::CreateFileA(path.c_str(), access | DELETE | FILE_READ_ATTRIBUTES, share,
+                                nullptr, CREATE_NEW, attributes, nullptr));
+  if (!file) return {};
+  if (!isInPlace(file.get(), path)) {
+    // Made through a link in the path: ours, so it goes again.
+    deleteOpenFile(file.get());
+    return {};
+  }
+  return file;
+}
+
+bool deleteOpenFile(HANDLE file) {
+  FILE_DISPOSITION_INFO dispose = {TRUE};
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose) != 0;
+}
+
+bool removeInPlace(const std::string& path) {
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  UniqueFile file(::CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  if (!isInPlace(file.get(), path)) return false;
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (::GetFileInformationByHandle(file.get(), &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    setAttributes(file.get(), FILE_ATTRIBUTE_NORMAL);  // Windows deletes no read-only file
+  }
+  return deleteOpenFile(file.get());
+}
+
+UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_view bytes,
+                       DWORD attributes) {
+  if (!writer) return {};
+  const bool written = writeAll(writer.get(), bytes) && ::FlushFileBuffers(writer.get()) &&
+                       setAttributes(writer.get(), attributes);
+  if (!written) {
+    deleteOpenFile(writer.get());
+    return {};
+  }
+  writer.reset();
+  // Readers (regedit, wscript) open the file by name: from here on it is
+  // held so that none can change it, and what it holds is checked again.
+  UniqueFile held = openInPlace(path, GENERIC_READ, FILE_SHARE_READ);
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!held || !::GetFileInformationByHandle(held.get(), &info) ||
+      (attributes != FILE_ATTRIBUTE_NORMAL && (info.dwFileAttributes & attributes) != attributes) ||
+      !holds(held.get(), bytes)) {
+    held.reset();
+    removeInPlace(path);
+    return {};
+  }
+  return held;
+}
+
+bool writeAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,95 @@
+#include "platform/system_library.h"
+
+#include <string>
+
+namespace platform {
+namespace {
+
+// Fills `slot` with the export `name`; false when it is missing.
+template <typename F>
+bool bind(HMODULE module, F& slot, const char* name) noexcept {
+  slot = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+  return slot != nullptr;
+}
+
+// All of a table or nothing: a half-filled one would call through null.
+template <typename Api, typename Fill>
+Api loadTable(const char* dll, Fill fill) noexcept {
+  Api api;
+  HMODULE module = loadSystemLibrary(dll);
+  if (!module || !fill(module, api)) api = Api();
+  return api;
+}
+
+}  // namespace
+
+bool restrictDllSearchToSystem() noexcept {
+  using SetDirectories = BOOL(WINAPI*)(DWORD);
+  // Looked up: an import of it would keep the exe from starting at all on a
+  // Windows 7 without the loader update.
+  SetDirectories set = nullptr;
+  return bind(::GetModuleHandleA("kernel32.dll"), set, "SetDefaultDllDirectories") &&
+         set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+HMODULE loadSystemLibrary(const char* name) noexcept {
+  HMODULE module = ::LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  // Windows without LOAD_LIBRARY_SEARCH_*: the full path, and the DLL's own
+  // imports looked up from its folder rather than from ours.
+  char folder[MAX_PATH] = {};
+  const UINT n = ::GetSystemDirectoryA(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  const std::string path = std::string(folder, n) + "\\" + name;
+  return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+const WinInetApi& winInet() noexcept {
+  static const WinInetApi api = loadTable<WinInetApi>("wininet.dll", [](HMODULE m, WinInetApi& a) {
+    return bind(m, a.InternetOpenA, "InternetOpenA") &&
+           bind(m, a.InternetSetOptionA, "InternetSetOptionA") &&
+           bind(m, a.InternetCrackUrlA, "InternetCrackUrlA") &&
+           bind(m, a.InternetCombineUrlA, "InternetCombineUrlA") &&
+           bind(m, a.InternetConnectA, "InternetConnectA") &&
+           bind(m, a.HttpOpenRequestA, "HttpOpenRequestA") &&
+           bind(m, a.HttpSendRequestA, "HttpSendRequestA") &&
+           bind(m, a.HttpQueryInfoA, "HttpQueryInfoA") &&
+           bind(m, a.InternetReadFile, "InternetReadFile") &&
+           bind(m, a.InternetCloseHandle, "InternetCloseHandle");
+  });
+  return api;
+}
+
+const CngApi& cng() noexcept {
+  static const CngApi api = loadTable<CngApi>("bcrypt.dll", [](HMODULE m, CngApi& a) {
+    return bind(m, a.BCryptOpenAlgorithmProvider, "BCryptOpenAlgorithmProvider") &&
+           bind(m, a.BCryptCloseAlgorithmProvider, "BCryptCloseAlgorithmProvider") &&
+           bind(m, a.BCryptCreateHash, "BCryptCreateHash") &&
+           bind(m, a.BCryptHashData, "BCryptHashData") &&
+           bind(m, a.BCryptFinishHash, "BCryptFinishHash") &&
+           bind(m, a.BCryptDestroyHash, "BCryptDestroyHash") &&
+           bind(m, a.BCryptImportKeyPair, "BCryptImportKeyPair") &&
+           bind(m, a.BCryptDestroyKey, "BCryptDestroyKey") &&
+           bind(m, a.BCryptVerifySignature, "BCryptVerifySignature");
+  });
+  return api;
+}
+
+const ComApi& com() noexcept {
+  static const ComApi api = [] {
+    ComApi a = loadTable<ComApi>("ole32.dll", [](HMODULE m, ComApi& t) {
+      return bind(m, t.CoInitializeEx, "CoInitializeEx") &&
+             bind(m, t.CoUninitialize, "CoUninitialize") &&
+             bind(m, t.CoCreateInstance, "CoCreateInstance");
+    });
+    HMODULE oleaut = a.CoCreateInstance ? loadSystemLibrary("oleaut32.dll") : nullptr;
+    if (!oleaut || !bind(oleaut, a.SysAllocString, "SysAllocString") ||
+        !bind(oleaut, a.SysFreeString, "SysFreeString")) {
+      a = ComApi();
+    }
+    return a;
+  }();
+  return api;
+}
+
+}  // namespace platform

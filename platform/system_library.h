@@ -1,0 +1,69 @@
+// DLLs that Windows does not always take from the system folder (wininet,
+// bcrypt, ole32 and oleaut32) are loaded here, from the system folder only,
+// the first time they are needed: the exe imports none of them, so a DLL of
+// that name left beside it never runs. Any thread.
+#pragma once
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <wininet.h>
+
+namespace platform {
+
+// From now on this process loads DLLs from the system folder only (and what
+// the exe's own imports brought). Call first thing in WinMain. False where
+// Windows lacks the call (Windows 7 without its loader update); the tables
+// below are loaded safely then too.
+bool restrictDllSearchToSystem() noexcept;
+
+// `name` ("wininet.dll") from the system folder; nullptr when it cannot be
+// loaded. Each call takes a reference that is never given back: the tables
+// below call it once each and keep the DLL for the life of the process.
+HMODULE loadSystemLibrary(const char* name) noexcept;
+
+// The WinINet calls the program makes. Either every member is set or none.
+struct WinInetApi {
+  decltype(&::InternetOpenA) InternetOpenA = nullptr;
+  decltype(&::InternetSetOptionA) InternetSetOptionA = nullptr;
+  decltype(&::InternetCrackUrlA) InternetCrackUrlA = nullptr;
+  decltype(&::InternetCombineUrlA) InternetCombineUrlA = nullptr;
+  decltype(&::InternetConnectA) InternetConnectA = nullptr;
+  decltype(&::HttpOpenRequestA) HttpOpenRequestA = nullptr;
+  decltype(&::HttpSendRequestA) HttpSendRequestA = nullptr;
+  decltype(&::HttpQueryInfoA) HttpQueryInfoA = nullptr;
+  decltype(&::InternetReadFile) InternetReadFile = nullptr;
+  decltype(&::InternetCloseHandle) InternetCloseHandle = nullptr;
+  explicit operator bool() const noexcept { return InternetCloseHandle != nullptr; }
+};
+// Loaded on first use; empty (false) when wininet.dll cannot be had.
+const WinInetApi& winInet() noexcept;
+
+// The CNG calls: SHA-256 and ECDSA verification. Either every member is set or none.
+struct CngApi {
+  decltype(&::BCryptOpenAlgorithmProvider) BCryptOpenAlgorithmProvider = nullptr;
+  decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider = nullptr;
+  decltype(&::BCryptCreateHash) BCryptCreateHash = nullptr;
+  decltype(&::BCryptHashData) BCryptHashData = nullptr;
+  decltype(&::BCryptFinishHash) BCryptFinishHash = nullptr;
+  decltype(&::BCryptDestroyHash) BCryptDestroyHash = nullptr;
+  decltype(&::BCryptImportKeyPair) BCryptImportKeyPair = nullptr;
+  decltype(&::BCryptDestroyKey) BCryptDestroyKey = nullptr;
+  decltype(&::BCryptVerifySignature) BCryptVerifySignature = nullptr;
+  explicit operator bool() const noexcept { return BCryptVerifySignature != nullptr; }
+};
+const CngApi& cng() noexcept;
+
+// COM and BSTR calls, for handing a URL to the desktop's own shell.
+struct ComApi {
+  decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
+  decltype(&::CoUninitialize) CoUninitialize = nullptr;
+  decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
+  decltype(&::SysAllocString) SysAllocString = nullptr;
+  decltype(&::SysFreeString) SysFreeString = nullptr;
+  explicit operator bool() const noexcept { return SysFreeString != nullptr; }
+};
+const ComApi& com() noexcept;
+
+}  // namespace platform
