@@ -39,7 +39,10 @@ int Program::run() {
   languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
   switcher_ = std::make_unique<lang::Switcher>(*languageView_, *registry_);
   mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
-  mainWindow_->onClick(ids::kFeedbackLink, [] { platform::shellOpen(build_config::kFeedbackUrl); });
+  // In the user's own browser: one started by this elevated program would
+  // run as administrator.
+  mainWindow_->onClick(ids::kFeedbackLink,
+                       [] { platform::openAsDesktopUser(build_config::kFeedbackUrl); });
 
   onCreated();
   mainWindow_->show();

@@ -3,6 +3,7 @@
 #include "lang/tokens.h"
 #include "platform/code_page.h"
 #include "platform/files.h"
+#include "platform/in_place.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
 #include "registry/registry_tool.h"
@@ -45,10 +46,12 @@ void Switcher::showState() {
 
 void Switcher::toggle() {
   if (platform::fileExists(markerTestPath())) {
-    platform::deleteFile(markerWritePath());
+    // A link someone left at the marker's name is left alone, and so is
+    // whatever it leads to.
+    platform::removeInPlace(markerWritePath());
     view_.showCurrentLanguage(kChineseWord);
   } else {
-    platform::writeFile(markerWritePath(), {});
+    platform::createInPlace(markerWritePath(), GENERIC_WRITE, 0);  // empty, closed at once
     view_.showCurrentLanguage(kEnglishWord);
   }
   bool rewritten = false;

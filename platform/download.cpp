@@ -8,6 +8,7 @@
 #include "platform/hash.h"
 #include "platform/hex.h"
 #include "platform/http.h"
+#include "platform/in_place.h"
 #include "platform/pause.h"
 
 namespace platform {
@@ -41,18 +42,6 @@ bool allowedType(const std::string& destination, const std::string& types) {
 
 DWORD positive(std::int32_t value, DWORD fallback) {
   return value > 0 ? static_cast<DWORD>(value) : fallback;
-}
-
-bool writeAll(HANDLE file, const char* data, std::size_t size) {
-  while (size > 0) {
-    DWORD written = 0;
-    if (!::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
-      return false;
-    }
-    data += written;
-    size -= written;
-  }
-  return true;
 }
 
 }  // namespace
@@ -153,9 +142,10 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
 void Downloader::run(DownloadTask task, std::string tempPath, DownloadChecks checks,
                      unsigned generation) {
   DownloadResult result;
+  UniqueFile file;  // the temporary file, held from its creation to its move
   bool ok = false;
   try {
-    ok = transfer(task, tempPath, checks, generation, result);
+    ok = transfer(task, tempPath, checks, generation, result, file);
   } catch (...) {
     ok = false;
   }
@@ -164,16 +154,17 @@ void Downloader::run(DownloadTask task, std::string tempPath, DownloadChecks che
     ok = false;
   }
   if (ok) {
-    ok = ::MoveFileExA(
-             tempPath.c_str(), task.destination.c_str(),
-             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
+    ok = moveInto(std::move(file), tempPath, task.destination);
+    if (!ok) removeInPlace(tempPath);
+  } else if (file) {
+    deleteOpenFile(file.get());
   }
-  if (!ok) ::DeleteFileA(tempPath.c_str());
+  file.reset();
   {
     std::lock_guard lock(abortMutex_);
     if (ok && aborted_) {
       // stop() came while the file was being moved: nobody wants it now.
-      ::DeleteFileA(task.destination.c_str());
+      removeInPlace(task.destination);
     } else if (ok) {
       result_ = std::move(result);
       completionPending_ = true;
@@ -185,8 +176,8 @@ void Downloader::run(DownloadTask task, std::string tempPath, DownloadChecks che
 }
 
 bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
-                          const DownloadChecks& checks, unsigned generation,
-                          DownloadResult& result) {
+                          const DownloadChecks& checks, unsigned generation, DownloadResult& result,
+                          UniqueFile& file) {
   if (!allowedType(task.destination, task.fileTypes)) return false;
   const HttpTimeouts timeouts = {positive(task.connectTimeoutMs, 20000),
                                  positive(task.sendTimeoutMs, 20000),
@@ -220,8 +211,8 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
     const long long expected = announced >= 0 ? announced : checks.size;
     if (expected >= 0) post(generation, kTotalSize, static_cast<int>(expected));
 
-    UniqueFile file(::CreateFileA(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Never through a link someone left at the name; held unshared until it is moved.
+    file = createInPlace(tempPath, GENERIC_WRITE, 0);
     if (!file) return;
     const std::size_t readSize = std::clamp<std::size_t>(
         std::max<std::int32_t>(task.readSize, task.minimumReadSize), 1, 1 << 20);
@@ -254,7 +245,7 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
       // Hashed as it is written: one CNG call per write, not per read.
       if (pending.size() >= flushAt) {
         hash.update(pending);
-        if (!writeAll(file.get(), pending.data(), pending.size())) return;
+        if (!writeAll(file.get(), pending)) return;
         pending.clear();
       }
       if (task.speedLimit > 0) {
@@ -263,7 +254,7 @@ bool Downloader::transfer(const DownloadTask& task, const std::string& tempPath,
       }
     }
     hash.update(pending);
-    if (!writeAll(file.get(), pending.data(), pending.size())) return;
+    if (!writeAll(file.get(), pending)) return;
     // A connection that ended early is not the file the server announced.
     if (expected >= 0 && total != expected) return;
     if (head != checks.head) return;
@@ -298,7 +289,7 @@ bool Downloader::stop(Bytes& resume, int mode) {
     if (completionPending_) {
       // Finished, but the program has not heard of it: it never will.
       completionPending_ = false;
-      ::DeleteFileA(destination_.c_str());
+      removeInPlace(destination_);
       stopped = true;
     }
     if (running_) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -105,8 +106,10 @@ class Downloader {
  private:
   static LRESULT CALLBACK eventWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void run(DownloadTask task, std::string tempPath, DownloadChecks checks, unsigned generation);
+  // Fetches into `file`, which it creates at `tempPath`; true when the file
+  // is whole and passes `checks`. `file` stays open for the move.
   bool transfer(const DownloadTask& task, const std::string& tempPath, const DownloadChecks& checks,
-                unsigned generation, DownloadResult& result);
+                unsigned generation, DownloadResult& result, UniqueFile& file);
   void post(unsigned generation, int type, int value);
   void deliver(WPARAM wParam, LPARAM lParam);
   void join();

@@ -3,22 +3,10 @@
 #include <windows.h>
 
 #include "platform/handles.h"
+#include "platform/in_place.h"
 #include "platform/pause.h"
 
 namespace platform {
-namespace {
-
-bool writeAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-    DWORD written = 0;
-    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
-
-}  // namespace
 
 bool fileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());

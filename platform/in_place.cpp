@@ -1,6 +1,9 @@
 #include "platform/in_place.h"
 
+#include <aclapi.h>
+
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/code_page.h"
@@ -93,6 +96,7 @@ UniqueFile createInPlace(const std::string& path, DWORD access, DWORD share, DWO
   if (!isInPlace(file.get(), path)) {
     // Made through a link in the path: ours, so it goes again.
     deleteOpenFile(file.get());
+    ::SetLastError(ERROR_ACCESS_DENIED);
     return {};
   }
   return file;
@@ -142,6 +146,62 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
     return {};
   }
   return held;
+}
+
+namespace {
+
+bool renameOpenFile(HANDLE file, const std::string& to) {
+  const std::wstring name = wide(to);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD n = ::GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n >= full.size()) {
+    full.resize(n);
+    n = ::GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (n == 0 || n >= full.size()) return false;
+  full.resize(n);
+  // An NT path: the rename goes to the file system as it stands.
+  const std::wstring target = L"\\??\\" + full;
+  const std::size_t bytes = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(bytes, 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, target.data(), info->FileNameLength);
+  return ::SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != 0;
+}
+
+// An empty DACL that is not protected: the file keeps only what its folder hands down.
+bool inheritFolderPermissions(const std::string& path) {
+  ACL empty = {};
+  if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
+  std::string name = path;
+  return ::SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool moveInto(UniqueFile file, const std::string& from, const std::string& to) {
+  if (!file) return false;
+  if (!renameOpenFile(file.get(), to)) {
+    file.reset();
+    if (!::MoveFileExA(
+            from.c_str(), to.c_str(),
+            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+      return false;
+    }
+  }
+  file.reset();
+  // Whoever opens the new exe to check it denies writes: a change slipped in
+  // before that shows as a wrong hash, and none can come after.
+  if (!inheritFolderPermissions(to)) {
+    removeInPlace(to);
+    return false;
+  }
+  return true;
 }
 
 bool writeAll(HANDLE file, std::string_view bytes) {

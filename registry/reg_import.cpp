@@ -6,6 +6,7 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/in_place.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "registry/reg_text.h"
@@ -18,7 +19,8 @@ namespace {
 unsigned g_tempCounter = 0;  // per process; UI thread only
 
 // Claims a fresh "%x.tmp" in the temporary folder by creating it; CREATE_NEW
-// makes the "is it free" test and the claim one step.
+// makes the "is it free" test and the claim one step, and never goes
+// through a link that stands at a name.
 platform::UniqueFile createTempRegFile(std::string& path) {
   const std::string folder = platform::tempFolder();
   if (folder.empty()) return {};
@@ -27,8 +29,7 @@ platform::UniqueFile createTempRegFile(std::string& path) {
     char name[16];
     std::snprintf(name, sizeof name, "%x.tmp", number);
     path = folder + name;
-    platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::UniqueFile file = platform::createInPlace(path, GENERIC_WRITE, 0);
     if (file) return file;
     if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
@@ -66,16 +67,16 @@ bool RegistryTool::importRegText(const std::string& text) {
   {
     std::optional<RedirectionOff> redirection;
     if (is64BitWindows) redirection.emplace();
+    // Held, readable but unchangeable, until regedit has ended: another
+    // program of the user could otherwise swap what it imports.
     platform::UniqueFile file = createTempRegFile(path);
     if (!file) return false;
-    DWORD written = 0;
-    const bool ok =
-        ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size();
-    file.reset();
-    if (ok) started = runRegedit(path);
+    platform::UniqueFile held =
+        platform::sealWritten(std::move(file), path, text, FILE_ATTRIBUTE_NORMAL);
+    if (!held) return false;
+    started = runRegedit(path);
   }
-  ::DeleteFileA(path.c_str());
+  platform::removeInPlace(path);
   return started;
 }
 

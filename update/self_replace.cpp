@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/hash.h"
+#include "platform/in_place.h"
 #include "platform/process.h"
 #include "update/progress.h"
 
@@ -46,19 +47,22 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
   return true;
 }
 
-bool launchCleanupScript(const std::string& runDirectory, const std::string& exeName) {
+platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
+                                         const std::string& exeName) {
   const std::string script = runDirectory + "\\tem.vbs";
-  // A hidden script from an earlier update would refuse to be overwritten.
-  ::SetFileAttributesA(script.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!platform::writeFile(script, {cleanupScript(runDirectory, exeName)})) return false;
-  ::SetFileAttributesA(script.c_str(), FILE_ATTRIBUTE_HIDDEN);
   // By full path, not through the .vbs association: a per-user handler would
   // otherwise run with our rights.
   const std::string folder = systemFolder();
-  if (folder.empty()) return false;
+  if (folder.empty() || !platform::removeInPlace(script)) return {};
+  platform::UniqueFile held = platform::sealWritten(
+      platform::createInPlace(script, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0), script,
+      cleanupScript(runDirectory, exeName), FILE_ATTRIBUTE_HIDDEN);
+  if (!held) return {};
   const std::string wscript = folder + "\\wscript.exe";
-  return static_cast<bool>(
-      platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript));
+  if (!platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript)) {
+    return {};
+  }
+  return held;
 }
 
 }  // namespace update

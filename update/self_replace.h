@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/handles.h"
+
 namespace update {
 
 // What the new executable must be when it is started.
@@ -22,7 +24,12 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 
 // Writes "tem.vbs" (hidden) into the run directory and starts it with the
 // system's wscript.exe by full path; it removes `exeName` and itself once
-// this program has ended. False when the script could not be written or run.
-bool launchCleanupScript(const std::string& runDirectory, const std::string& exeName);
+// this program has ended. The script is made anew (a leftover that really
+// is in the folder is removed first; a link there is left alone and nothing
+// is written), and the returned handle keeps it readable but unchangeable:
+// hold it until the program ends. Empty when the script could not be made
+// or run.
+platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
+                                         const std::string& exeName);
 
 }  // namespace update

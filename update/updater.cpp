@@ -4,6 +4,7 @@
 
 #include "platform/code_page.h"
 #include "platform/files.h"
+#include "platform/in_place.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -21,12 +22,13 @@ constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本�
 Updater* g_updater = nullptr;  // the event handler of the task record is a plain routine
 
 // A leftover temporary file gets a few quick tries, never an endless loop.
+// One that leads elsewhere is never deleted, and the download does not start.
 bool removeLeftover(const std::string& path) {
-  for (int attempt = 0; attempt < 20 && platform::fileExists(path); ++attempt) {
-    platform::deleteFile(path);
-    if (platform::fileExists(path)) platform::pause(5);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    if (platform::removeInPlace(path)) return true;
+    platform::pause(5);
   }
-  return !platform::fileExists(path);
+  return false;
 }
 
 std::string fileNameOf(const std::string& path) {
@@ -107,7 +109,7 @@ void Updater::cancel() {
     // Nothing has arrived: stop without asking.
     engine_.stop(resume_, 2);
     state_ = State::Idle;
-    platform::deleteFile(downloadTempPath());
+    platform::removeInPlace(downloadTempPath());
     closeWindow();
     return;
   }
@@ -134,7 +136,7 @@ void Updater::cancel() {
     completionWaiting_ = false;
     removeNewExe();
   }
-  platform::deleteFile(downloadTempPath());
+  platform::removeInPlace(downloadTempPath());
   window_->hide();
   platform::pauseProcessingMessages(1000);
   closeWindow();
@@ -175,7 +177,8 @@ void Updater::finish() {
     platform::messageBox(kStartFailed, "更新提示", MB_OK | MB_ICONERROR);
     return;
   }
-  launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
+  // Held until the program ends, so that what wscript reads is what was written.
+  script_ = launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
   // The end-of-program routine runs once the message loop has ended, outside
   // every window procedure.
   platform::quitMessageLoop(0);
@@ -192,8 +195,7 @@ void Updater::removeNewExe() {
   if (newExePath_.empty() || ::lstrcmpiA(newExePath_.c_str(), platform::exePath().c_str()) == 0) {
     return;
   }
-  ::SetFileAttributesA(newExePath_.c_str(), FILE_ATTRIBUTE_NORMAL);
-  platform::deleteFile(newExePath_);
+  platform::removeInPlace(newExePath_);
 }
 
 }  // namespace update

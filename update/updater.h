@@ -53,6 +53,7 @@ class Updater {
   Release release_;
   std::string newExePath_;
   platform::Bytes resume_;
+  platform::UniqueFile script_;  // tem.vbs, held from its launch to the program's end
 };
 
 // "update.temp" in the user's temporary folder.
