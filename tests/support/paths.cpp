@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include "platform/files.h"
 #include "platform/handles.h"
+#include "platform/process.h"
 #include "platform/shell.h"
+#include "support/waits.h"
 
 namespace testing_support {
 
@@ -15,6 +18,62 @@ std::string windowsPath(std::string path) {
   if (path.empty() || path[0] != '/') return path;
   for (char& c : path) c = c == '/' ? '\\' : c;
   return "Z:" + path;
+}
+
+std::string unixPath(const std::string& windowsPath) {
+  using ToUnix = char*(CDECL*)(const WCHAR*);
+  auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!toUnix) return {};
+  std::wstring wide(windowsPath.size() + 1, L'\0');
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(),
+                                      static_cast<int>(wide.size()));
+  if (n <= 0) return {};
+  char* unix = toUnix(wide.c_str());
+  if (!unix) return {};
+  std::string path(unix);
+  ::HeapFree(::GetProcessHeap(), 0, unix);
+  return path;
+}
+
+bool runUnix(const std::string& shellCommand) {
+  // Wine gives a Unix program's handle no exit code, and a dangling link is
+  // invisible from the Windows side: the command's status goes to a file.
+  static int counter = 0;
+  const std::string done = platform::tempFolder() + "kelvora-unix-" +
+                           std::to_string(::GetCurrentProcessId()) + "-" +
+                           std::to_string(++counter) + ".status";
+  const std::string doneUnix = unixPath(done);
+  if (doneUnix.empty()) return false;
+  ::DeleteFileA(done.c_str());
+  // Wine starts it but hands back no process handle to wait on.
+  std::string command = "/bin/sh -c \"" + shellCommand + "; echo $? > '" + doneUnix + "'\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  const bool started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &startup, &info);
+  platform::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+  std::string status;
+  const bool finished = started && waitFor(
+                                       [&] {
+                                         status = platform::readFile(done);
+                                         return !status.empty() && status.back() == '\n';
+                                       },
+                                       30000);
+  ::DeleteFileA(done.c_str());
+  return finished && status == "0\n";
+}
+
+bool makeUnixLink(const std::string& link, const std::string& target) {
+  const std::string from = unixPath(link);
+  const std::string to = unixPath(target);
+  return !from.empty() && !to.empty() && runUnix("ln -sfn '" + to + "' '" + from + "'");
+}
+
+bool removeUnixLink(const std::string& link) {
+  const std::string path = unixPath(link);
+  return !path.empty() && runUnix("rm -f '" + path + "'");
 }
 
 void removeTree(const std::string& folder) {

@@ -11,6 +11,21 @@ std::string besideThisExe(const std::string& name);
 // A Unix path as Wine names it (on its Z: drive); other paths unchanged.
 std::string windowsPath(std::string path);
 
+// Under Wine: the Unix path of a Windows path (which need not exist yet);
+// empty elsewhere.
+std::string unixPath(const std::string& windowsPath);
+
+// Under Wine: runs a /bin/sh command line (Unix paths, single-quoted) and
+// waits for it; true when it ended with status 0.
+bool runUnix(const std::string& shellCommand);
+
+// Under Wine: makes `link` a Unix symlink to `target` (both Windows paths;
+// the target need not exist), as another program of the user could. Wine
+// makes such a link transparent: opening the name opens the target.
+bool makeUnixLink(const std::string& link, const std::string& target);
+// Removes such a link itself (Wine's DeleteFileA would delete its target).
+bool removeUnixLink(const std::string& link);
+
 // Removes a folder with everything in it, read-only and hidden files too.
 void removeTree(const std::string& folder);
 
