@@ -188,6 +188,30 @@ TEST_F(SwitchTest, TheKeyboardWorksTheWindow) {
   EXPECT_TRUE(closesCleanly(app));
 }
 
+TEST_F(SwitchTest, ALinkAtTheMarkersNameIsLeftAlone) {
+  // Documents belongs to the user: another program of theirs can leave a
+  // link where the elevated click makes or deletes the marker.
+  for (bool dangling : {true, false}) {
+    SCOPED_TRACE(dangling ? "dangling link" : "link to an existing file");
+    const std::string victim = *root_ / "victim.txt";
+    if (!dangling) {
+      ASSERT_TRUE(platform::writeFile(victim, {"keep me"}));
+    }
+    testing_support::UnixLink link(marker_, victim);
+    ASSERT_TRUE(link.made());
+    RunningApp app;
+    start(app);
+    app.click(ids::kSwitchButtonId);
+    if (dangling) {
+      EXPECT_FALSE(platform::fileExists(victim)) << "nothing made where the link points";
+    } else {
+      EXPECT_EQ(platform::readFile(victim), "keep me") << "neither deleted nor changed";
+    }
+    EXPECT_TRUE(closesCleanly(app));
+    ::DeleteFileA(victim.c_str());
+  }
+}
+
 TEST_F(SwitchTest, ButtonsWithoutBehaviourChangeNothing) {
   RunningApp app;
   startWith(app, kChineseXml, false);

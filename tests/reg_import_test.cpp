@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 
 #include "platform/files.h"
@@ -137,6 +138,31 @@ TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
   EXPECT_FALSE(on32.regWriteExpandString(kLm, value("E"), "x"));
   EXPECT_EQ(tool_.read64String(kLm, value("S")), "");
   EXPECT_EQ(tmpFiles(platform::tempFolder()), before) << "nothing written on 32-bit Windows";
+}
+
+TEST_F(RegImportTest, LinksAtTheNextTemporaryNamesAreSteppedOver) {
+  // The import file is "%x.tmp" of the tick count in the temporary folder,
+  // which the user's other programs can write: links left at the next three
+  // thousand names (to nowhere, so that a write through one would show) are
+  // stepped over, and nothing is made where they point.
+  testing_support::TempFolder elsewhere("kelvora-victim");
+  const std::string temp = testing_support::unixPath(platform::tempFolder());
+  const std::string victims = testing_support::unixPath(elsewhere.path());
+  ASSERT_FALSE(temp.empty());
+  const unsigned first = ::GetTickCount();
+  const std::string range = std::to_string(first) + " " + std::to_string(first + 3000);
+  ASSERT_TRUE(testing_support::runUnix("printf '" + victims + "/%x.tmp\\n' $(seq " + range +
+                                       ") | xargs ln -s -t '" + temp + "'"));
+  char next[16];
+  std::snprintf(next, sizeof next, "%x.tmp", first + 1000);
+  ASSERT_TRUE(testing_support::runUnix("test -L '" + temp + "/" + next + "'"));
+  const bool wrote = tool_.regWriteDword(kLm, value("Linked"), 7);
+  const auto made = tmpFiles(elsewhere.path() + "\\");
+  ASSERT_TRUE(testing_support::runUnix("find '" + temp + "' -maxdepth 1 -lname '" + victims +
+                                       "/*' -delete"));
+  EXPECT_TRUE(wrote);
+  EXPECT_EQ(tool_.read64Int(kLm, value("Linked")), 7u);
+  EXPECT_TRUE(made.empty()) << "an import file was written through a link";
 }
 
 TEST_F(RegImportTest, ImportsFilesAndTextFromAFolderWithSpaces) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "app/control_ids.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -46,6 +48,24 @@ std::string unstartable(std::string exe) {
   exe[peAt + 5] = '\x12';
   return exe;
 }
+
+// Sets an environment variable for the programs this test starts.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    char old[1024] = {};
+    const DWORD n = ::GetEnvironmentVariableA(name, old, sizeof old);
+    if (n > 0 && n < sizeof old) old_ = std::string(old, n);
+    ::SetEnvironmentVariableA(name, value.c_str());
+  }
+  ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 class UpdaterTest : public ::testing::Test {
  protected:
@@ -290,10 +310,149 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   }
 }
 
+TEST_F(UpdaterTest, DllsPlantedBesideTheExeNeverLoad) {
+  // As a web page can leave them in Downloads. Native first for these names
+  // is what Windows does: none of them is a KnownDLL.
+  const char* names[] = {"wininet", "bcrypt",    "mpr",     "crypt32",  "secur32",
+                         "winhttp", "cryptbase", "sspicli", "iertutil", "urlmon",
+                         "userenv", "propsys",   "dwmapi"};
+  const platform::Bytes planted = platform::readFile(testing_support::besideThisExe("planted.dll"));
+  ASSERT_EQ(planted.substr(0, 2), "MZ");
+  std::string overrides;
+  for (const char* name : names) {
+    ASSERT_TRUE(platform::writeFile(runDir_ / (std::string(name) + ".dll"), {planted}));
+    overrides += (overrides.empty() ? "" : ",") + std::string(name);
+  }
+  RunningApp app;
+  {
+    char own[256] = {};
+    ::GetEnvironmentVariableA("WINEDLLOVERRIDES", own, sizeof own);
+    ScopedEnvironment nativeFirst("WINEDLLOVERRIDES", overrides + "=n,b;" + own);
+    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
+  }
+  HWND box = app.waitForWindow("更新提示", true, 30000);
+  ASSERT_NE(box, nullptr) << "the version check still works";
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
+  ASSERT_TRUE(app.waitForMainWindow()) << "the window comes up";
+  EXPECT_TRUE(closesCleanly(app));
+  for (const char* name : names) {
+    EXPECT_FALSE(platform::fileExists(runDir_ / (std::string(name) + ".dll.loaded"))) << name;
+  }
+}
+
+TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
+  struct Case {
+    const char* what;
+    std::string name;
+    bool dangling;
+    bool updates;  // the update still goes through
+  };
+  const Case cases[] = {
+      {"tem.vbs", runDir_ / "tem.vbs", false, true},
+      {"update.temp", updateTemp(), false, false},
+      {"update.temp to nowhere", updateTemp(), true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), exe_.c_str(), FALSE));
+    testing_support::TempFolder elsewhere("kelvora-victim");
+    const std::string victim = elsewhere / "victim.txt";
+    if (!c.dangling) {
+      ASSERT_TRUE(platform::writeFile(victim, {"keep me"}));
+    }
+    testing_support::UnixLink link(c.name, victim);
+    ASSERT_TRUE(link.made());
+    const int fetched = server_->hits(kVersionPath);
+    const int downloads = server_->hits(kExePath);
+    RunningApp app;
+    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
+    HWND box = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(box, nullptr);
+    e2e::postClick(::GetDlgItem(box, IDOK));
+    if (c.updates) {
+      // The new version starts; without its script the old exe simply stays.
+      ASSERT_EQ(::WaitForSingleObject(app.process(), 30000), WAIT_OBJECT_0);
+      EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000));
+      EXPECT_TRUE(newExeArrived());
+      EXPECT_TRUE(platform::fileExists(exe_));
+    } else {
+      // The download cannot start: no window, and the program carries on.
+      ASSERT_TRUE(waitFor([&] { return server_->hits(kVersionPath) == fetched + 2; }, 15000));
+      EXPECT_EQ(app.waitForWindow(uids::kTitle, true, 2000), nullptr);
+      EXPECT_EQ(server_->hits(kExePath), downloads);
+      ASSERT_TRUE(app.waitForMainWindow());
+      EXPECT_TRUE(closesCleanly(app));
+    }
+    if (c.dangling) {
+      EXPECT_FALSE(platform::fileExists(victim)) << "nothing made where the link points";
+    } else {
+      EXPECT_EQ(platform::readFile(victim), "keep me");
+      EXPECT_EQ(::GetFileAttributesA(victim.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    }
+    ::DeleteFileA(newExe().c_str());
+    ::DeleteFileA((runDir_ / "probe-started.txt").c_str());
+    if (HasFailure()) break;
+  }
+}
+
+// A top-level dialog box of process `pid`, found by its class: in code page
+// 1252 the program's GBK captions read as other characters.
+HWND dialogOf(DWORD pid) {
+  for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    char cls[16] = {};
+    ::GetClassNameA(w, cls, sizeof cls);
+    if (owner == pid && ::IsWindowVisible(w) && std::string(cls) == "#32770") return w;
+  }
+  return nullptr;
+}
+
+TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
+  // Its own CTest entry runs it in code page 1252 (LC_ALL=C.UTF-8 under
+  // Wine, which keeps such file names intact), where é is the one byte E9:
+  // taken as a lead byte, it would swallow the backslash after it, and the
+  // update would land in C:\.
+  if (::GetACP() != 1252) GTEST_SKIP() << "runs in code page 1252 only";
+  const std::string dir = "C:\\Caf\xE9";
+  const std::string newName = update::updateFileName(newerVersion());
+  auto clean = [&] {
+    for (const std::string& name : {std::string("Kelvora.exe"), newName, std::string("tem.vbs"),
+                                    std::string("probe-started.txt")}) {
+      ::SetFileAttributesA((dir + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileA((dir + "\\" + name).c_str());
+    }
+    ::RemoveDirectoryA(dir.c_str());
+  };
+  clean();
+  ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
+  const std::string copy = dir + "\\Kelvora.exe";
+  ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), copy.c_str(), FALSE));
+  RunningApp app;
+  ASSERT_TRUE(app.launch(dir, copy));
+  HWND box = nullptr;
+  ASSERT_TRUE(waitFor([&] { return (box = dialogOf(app.processId())) != nullptr; }, 30000));
+  e2e::postClick(::GetDlgItem(box, IDOK));
+  ASSERT_EQ(::WaitForSingleObject(app.process(), 30000), WAIT_OBJECT_0);
+  DWORD code = 1234;
+  ::GetExitCodeProcess(app.process(), &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(platform::fileExists(dir + "\\" + newName));
+  EXPECT_TRUE(platform::fileExists(dir + "\\tem.vbs"));
+  EXPECT_TRUE(waitFor([&] { return platform::fileExists(dir + "\\probe-started.txt"); }, 10000))
+      << "the new version found its own folder too";
+  EXPECT_FALSE(platform::fileExists("C:\\" + newName));
+  EXPECT_FALSE(platform::fileExists("C:\\tem.vbs"));
+  clean();
+}
+
 TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {
   // Wine's WScript.Sleep is a stub that stops the script, so the script as
   // written cannot finish here: its exact bytes are checked above, and this
   // runs the same text without the sleep line to prove the quoted paths.
+  // (Wine's wscript also opens a script without sharing, so it cannot run
+  // one while the program still holds it; the program ends first.)
   testing_support::TempFolder dir("kelvora script");
   const std::string old = dir / "Kelvora.exe";
   ASSERT_TRUE(platform::writeFile(old, {"MZ old"}));

@@ -22,10 +22,15 @@ constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本�
 Updater* g_updater = nullptr;  // the event handler of the task record is a plain routine
 
 // A leftover temporary file gets a few quick tries, never an endless loop.
-// One that leads elsewhere is never deleted, and the download does not start.
+// One that leads elsewhere is never deleted, and the download does not
+// start; nor does it where the name cannot be made anew in place (a link
+// to nowhere stands there), since the transfer would fail unseen.
 bool removeLeftover(const std::string& path) {
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (platform::removeInPlace(path)) return true;
+    if (platform::removeInPlace(path)) {
+      platform::UniqueFile probe = platform::createInPlace(path, GENERIC_WRITE, 0);
+      return probe && platform::deleteOpenFile(probe.get());
+    }
     platform::pause(5);
   }
   return false;

@@ -76,6 +76,14 @@ bool removeUnixLink(const std::string& link) {
   return !path.empty() && runUnix("rm -f '" + path + "'");
 }
 
+UnixLink::UnixLink(std::string name, const std::string& target) : name_(std::move(name)) {
+  made_ = makeUnixLink(name_, target);
+}
+
+UnixLink::~UnixLink() {
+  removeUnixLink(name_);
+}
+
 void removeTree(const std::string& folder) {
   WIN32_FIND_DATAA data;
   platform::UniqueFind find(::FindFirstFileA((folder + "\\*").c_str(), &data));

@@ -26,6 +26,20 @@ bool makeUnixLink(const std::string& link, const std::string& target);
 // Removes such a link itself (Wine's DeleteFileA would delete its target).
 bool removeUnixLink(const std::string& link);
 
+// A link another program of the user left, removed again however the test ends.
+class UnixLink {
+ public:
+  UnixLink(std::string name, const std::string& target);
+  ~UnixLink();
+  UnixLink(const UnixLink&) = delete;
+  UnixLink& operator=(const UnixLink&) = delete;
+  bool made() const { return made_; }
+
+ private:
+  std::string name_;
+  bool made_ = false;
+};
+
 // Removes a folder with everything in it, read-only and hidden files too.
 void removeTree(const std::string& folder);
 
