@@ -26,7 +26,37 @@ expect_refusal "unreadable key" "cannot read" KELVORA_SIGNING_KEY="$outside/none
 expect_refusal "key inside the repository" "outside the repository" \
   KELVORA_SIGNING_KEY="$root/tests/fixtures/TEST-ONLY-update-signing-key.pem" \
   "$release" https://u.example/k/
+# A checkout reached through a symlink is still the checkout.
+ln -s "$root" "$outside/checkout"
+expect_refusal "key inside the repository, through a symlinked checkout" "outside the repository" \
+  KELVORA_SIGNING_KEY="$outside/checkout/tests/fixtures/TEST-ONLY-update-signing-key.pem" \
+  "$outside/checkout/scripts/release" https://u.example/k/
 expect_refusal "plain http" "https://" KELVORA_SIGNING_KEY="$outside/key.pem" \
   "$release" http://u.example/k/
 expect_refusal "no URL" "https://" KELVORA_SIGNING_KEY="$outside/key.pem" "$release"
+# An encrypted key, its passphrase from a file, gives the same public key
+# and signatures that verify; the wrong passphrase gives nothing.
+signing=$root/scripts/update-signing
+printf 'test passphrase\n' >"$outside/pass"
+printf 'wrong\n' >"$outside/wrong"
+openssl ec -in "$outside/key.pem" -aes256 -passout "file:$outside/pass" -out "$outside/encrypted.pem" 2>/dev/null
+printf 'MZ exe' >"$outside/exe"
+plain=$("$signing" public-key "$outside/key.pem")
+encrypted=$(KELVORA_SIGNING_KEY_PASS_FILE="$outside/pass" "$signing" public-key "$outside/encrypted.pem")
+if [ -n "$plain" ] && [ "$plain" = "$encrypted" ] &&
+   KELVORA_SIGNING_KEY_PASS_FILE="$outside/pass" "$signing" sign "$outside/encrypted.pem" 1.3 \
+     "$outside/exe" "$outside/version.txt" &&
+   "$signing" verify "$plain" "$outside/version.txt" "$outside/exe"; then
+  echo "ok   encrypted key with a passphrase file"
+else
+  echo "FAIL encrypted key with a passphrase file"
+  failures=$((failures + 1))
+fi
+if KELVORA_SIGNING_KEY_PASS_FILE="$outside/wrong" "$signing" public-key "$outside/encrypted.pem" \
+     </dev/null >/dev/null 2>&1; then
+  echo "FAIL encrypted key with the wrong passphrase"
+  failures=$((failures + 1))
+else
+  echo "ok   encrypted key with the wrong passphrase"
+fi
 exit $((failures > 0))
