@@ -9,6 +9,7 @@
 #include "app/update_urls.h"
 #include "build_config.h"
 #include "platform/shell.h"
+#include "platform/ui_post.h"
 #include "update/update_check.h"
 #include "update/version.h"
 
@@ -24,6 +25,8 @@ void endOfProgram() {
 }  // namespace
 
 int Program::run() {
+  // Before any worker starts: the one way from workers to this thread.
+  platform::openUiPost();
   downloader_ = std::make_unique<platform::Downloader>();
   updater_ = std::make_unique<update::Updater>(*downloader_, updatePublicKey());
   registry_ = std::make_unique<registry::RegistryTool>();
@@ -45,31 +48,39 @@ int Program::run() {
                        [] { platform::openAsDesktopUser(build_config::kFeedbackUrl); });
 
   onCreated();
-  mainWindow_->show();
   const int code = platform::runMessageLoop();
   shutdown();
   return code;
 }
 
+// The window first: placed, titled and showing the language state before
+// anything touches the network. The version check then runs in the
+// background; its answer comes back to this thread for the compare, the
+// prompt and the starter, and the language display runs once more last.
 void Program::onCreated() {
   const RECT frame = mainWindow_->bounds();
   const Point at = windowPlacement(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
                                    frame.right - frame.left, frame.bottom - frame.top);
   mainWindow_->move(at.x, at.y);
   mainWindow_->setTitle("Kelvora v" + mainWindow_->text(ids::kVersionLabel));
+  switcher_->showState();
+  mainWindow_->show();
   update::checkForUpdate(
       mainWindow_->text(ids::kVersionLabel), update::joinUrl(updateBaseUrl(), update::kVersionFile),
       update::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
       [this](const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName) {
         return updater_->start(versionUrl, downloadUrl, fileName);
-      });
-  switcher_->showState();
+      },
+      [this] { switcher_->showState(); });
 }
 
 void Program::shutdown() noexcept {
   if (ended_) return;
   ended_ = true;
+  // Answers still on their way (a version check, a download event) are
+  // dropped: nothing they would touch outlives this.
+  platform::closeUiPost();
   updater_.reset();
   if (downloader_) downloader_->shutdown();
   downloader_.reset();

@@ -28,6 +28,7 @@
 #include "platform/files.h"
 #include "platform/pause.h"
 #include "platform/shell.h"
+#include "platform/ui_post.h"
 #include "support/e2e_driver.h"
 #include "support/http_server.h"
 #include "support/paths.h"
@@ -197,7 +198,7 @@ int download(const std::string& url, int runs) {
     task.readSize = 4096;
     task.source = url;
     task.destination = platform::tempFolder() + "bench-engine.exe";
-    task.onEvent = &onEvent;
+    task.onEvent = onEvent;
     g_done = 0;
     g_ticks.clear();
     std::atomic<bool> stop{false};
@@ -323,6 +324,7 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  platform::openUiPost();  // the download engine delivers through it
   const std::string command = argc > 1 ? argv[1] : "";
   auto arg = [&](int i) {
     return i < argc ? testing_support::windowsPath(argv[i]) : std::string();

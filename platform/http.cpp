@@ -1,41 +1,16 @@
 #include "platform/http.h"
 
-#include "build_config.h"
-#include "platform/url.h"
-
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <thread>
 
+#include "build_config.h"
+#include "platform/handles.h"
+#include "platform/ui_post.h"
+#include "platform/url.h"
+
 namespace platform {
-namespace {
-
-void setTimeouts(HINTERNET handle, const HttpTimeouts& timeouts) {
-  DWORD value = timeouts.connectMs;
-  winInet().InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof value);
-  value = timeouts.sendMs;
-  winInet().InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &value, sizeof value);
-  value = timeouts.receiveMs;
-  winInet().InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
-}
-
-}  // namespace
-
-UniqueInternet openSession(const HttpTimeouts& timeouts, const std::string& userAgent,
-                           const std::string& proxy) {
-  const WinInetApi& api = winInet();
-  if (!api) return {};
-  const std::string ownAgent = std::string("Kelvora/") + build_config::kVersion;
-  UniqueInternet session(
-      api.InternetOpenA(userAgent.empty() ? ownAgent.c_str() : userAgent.c_str(),
-                        proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
-                        proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0));
-  if (session) setTimeouts(session.get(), timeouts);
-  return session;
-}
-
 namespace {
 
 constexpr int kMaxRedirects = 5;
@@ -44,12 +19,110 @@ bool isRedirect(DWORD status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+}  // namespace
+
+SessionHandle::SessionHandle(InternetSession& session, HINTERNET handle) noexcept
+    : session_(&session), handle_(handle) {}
+
+SessionHandle::SessionHandle(SessionHandle&& other) noexcept
+    : session_(std::exchange(other.session_, nullptr)),
+      handle_(std::exchange(other.handle_, nullptr)) {}
+
+SessionHandle& SessionHandle::operator=(SessionHandle&& other) noexcept {
+  if (this != &other) {
+    reset();
+    session_ = std::exchange(other.session_, nullptr);
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+void SessionHandle::reset() noexcept {
+  if (session_ && handle_) session_->close(handle_);
+  session_ = nullptr;
+  handle_ = nullptr;
+}
+
+InternetSession::InternetSession(const HttpTimeouts& timeouts, const std::string& userAgent,
+                                 const std::string& proxy, const WinInetApi& api)
+    : api_(api), timeouts_(timeouts) {
+  if (!api_) return;
+  const std::string ownAgent = std::string("Kelvora/") + build_config::kVersion;
+  session_ =
+      api_.InternetOpenA(userAgent.empty() ? ownAgent.c_str() : userAgent.c_str(),
+                         proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
+                         proxy.empty() ? nullptr : proxy.c_str(), nullptr, 0);
+  if (session_) setTimeouts(session_);
+}
+
+InternetSession::~InternetSession() {
+  std::lock_guard lock(mutex_);
+  if (aborted_ || !session_) return;
+  // Children first, newest first; then the session itself.
+  for (auto it = open_.rbegin(); it != open_.rend(); ++it) api_.InternetCloseHandle(*it);
+  open_.clear();
+  api_.InternetCloseHandle(session_);
+}
+
+InternetSession::operator bool() const {
+  std::lock_guard lock(mutex_);
+  return session_ && !aborted_;
+}
+
+void InternetSession::abort() noexcept {
+  std::lock_guard lock(mutex_);
+  if (aborted_ || !session_) {
+    aborted_ = true;
+    return;
+  }
+  aborted_ = true;
+  api_.InternetCloseHandle(session_);
+  open_.clear();  // closed with the session: never again by their owners
+}
+
+bool InternetSession::aborted() const {
+  std::lock_guard lock(mutex_);
+  return aborted_;
+}
+
+SessionHandle InternetSession::adopt(HINTERNET handle) {
+  if (!handle) return {};
+  std::lock_guard lock(mutex_);
+  if (aborted_) {
+    // Opened while the abort closed the session: ours alone to close.
+    api_.InternetCloseHandle(handle);
+    return {};
+  }
+  open_.push_back(handle);
+  return SessionHandle(*this, handle);
+}
+
+void InternetSession::close(HINTERNET handle) noexcept {
+  std::lock_guard lock(mutex_);
+  const auto it = std::find(open_.begin(), open_.end(), handle);
+  if (it == open_.end()) return;  // the abort closed it
+  open_.erase(it);
+  api_.InternetCloseHandle(handle);
+}
+
+void InternetSession::setTimeouts(HINTERNET handle) const {
+  DWORD value = timeouts_.connectMs;
+  api_.InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof value);
+  value = timeouts_.sendMs;
+  api_.InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &value, sizeof value);
+  value = timeouts_.receiveMs;
+  api_.InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
+}
+
 // One GET of `url`, redirects not followed. nullopt when no answer came;
-// `status` gets the answer's status and `location` its Location header.
-std::optional<HttpRequest> sendGet(HINTERNET session, const std::string& url,
-                                   const HttpTimeouts& timeouts, DWORD& status,
-                                   std::string& location) {
-  const WinInetApi& api = winInet();
+// the answer's status is in the result, its Location header in `location`.
+std::optional<HttpRequest> InternetSession::sendGet(const std::string& url, std::string& location) {
+  HINTERNET session = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    if (aborted_ || !session_) return std::nullopt;
+    session = session_;
+  }
   char host[256] = {};
   char path[2048] = {};
   URL_COMPONENTSA parts = {};
@@ -58,104 +131,119 @@ std::optional<HttpRequest> sendGet(HINTERNET session, const std::string& url,
   parts.dwHostNameLength = sizeof host;
   parts.lpszUrlPath = path;
   parts.dwUrlPathLength = sizeof path;
-  if (!api.InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return std::nullopt;
+  if (!api_.InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return std::nullopt;
   const bool https = parts.nScheme == INTERNET_SCHEME_HTTPS;
   if (!https && parts.nScheme != INTERNET_SCHEME_HTTP) return std::nullopt;
 
   HttpRequest http;
   // Time-outs go on every handle: WinINet implementations differ in what they inherit.
-  http.connection.reset(api.InternetConnectA(session, host, parts.nPort, nullptr, nullptr,
-                                             INTERNET_SERVICE_HTTP, 0, 0));
+  http.connection = adopt(api_.InternetConnectA(session, host, parts.nPort, nullptr, nullptr,
+                                                INTERNET_SERVICE_HTTP, 0, 0));
   if (!http.connection) return std::nullopt;
-  setTimeouts(http.connection.get(), timeouts);
+  setTimeouts(http.connection.get());
 
-  // Redirects are followed by openGet, which looks where each one leads.
+  // Redirects are followed by get(), which looks where each one leads.
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
                 INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
                 INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (https) flags |= INTERNET_FLAG_SECURE;
   const char* accept[] = {"*/*", nullptr};
-  http.request.reset(api.HttpOpenRequestA(http.connection.get(), "GET", path[0] ? path : "/",
-                                          nullptr, nullptr, accept, flags, 0));
+  http.request = adopt(api_.HttpOpenRequestA(http.connection.get(), "GET", path[0] ? path : "/",
+                                             nullptr, nullptr, accept, flags, 0));
   if (!http.request) return std::nullopt;
-  setTimeouts(http.request.get(), timeouts);
-  if (!api.HttpSendRequestA(http.request.get(), nullptr, 0, nullptr, 0)) return std::nullopt;
+  setTimeouts(http.request.get());
+  if (!api_.HttpSendRequestA(http.request.get(), nullptr, 0, nullptr, 0)) return std::nullopt;
 
-  DWORD size = sizeof status;
-  if (!api.HttpQueryInfoA(http.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                          &status, &size, nullptr)) {
+  DWORD size = sizeof http.status;
+  if (!api_.HttpQueryInfoA(http.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                           &http.status, &size, nullptr)) {
     return std::nullopt;
   }
   char header[2048] = {};
   size = sizeof header - 1;
-  if (isRedirect(status) &&
-      api.HttpQueryInfoA(http.request.get(), HTTP_QUERY_LOCATION, header, &size, nullptr)) {
+  if (isRedirect(http.status) &&
+      api_.HttpQueryInfoA(http.request.get(), HTTP_QUERY_LOCATION, header, &size, nullptr)) {
     location.assign(header, size);
   }
   char length[32] = {};
   size = sizeof length - 1;
-  if (api.HttpQueryInfoA(http.request.get(), HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
+  if (api_.HttpQueryInfoA(http.request.get(), HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
     http.contentLength = std::strtoll(length, nullptr, 10);
   }
   return http;
 }
 
-// A Location header taken relative to the URL that answered with it.
-std::string resolve(const std::string& base, const std::string& location) {
-  char combined[2048] = {};
-  DWORD size = sizeof combined;
-  if (!winInet().InternetCombineUrlA(base.c_str(), location.c_str(), combined, &size, 0)) {
-    return {};
-  }
-  return std::string(combined, size);
-}
-
-}  // namespace
-
-std::optional<HttpRequest> openGet(HINTERNET session, const std::string& url,
-                                   const HttpTimeouts& timeouts, DWORD* statusOut) {
+std::optional<HttpRequest> InternetSession::get(const std::string& url, DWORD* statusOut) {
   if (statusOut) *statusOut = 0;
   std::string current = url;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-    DWORD status = 0;
     std::string location;
-    std::optional<HttpRequest> http = sendGet(session, current, timeouts, status, location);
+    std::optional<HttpRequest> http = sendGet(current, location);
     if (!http) return std::nullopt;
-    if (isRedirect(status)) {
+    if (statusOut) *statusOut = http->status;
+    if (isRedirect(http->status)) {
       // Where a redirect may not lead (https to plain http), there is no answer.
-      const std::string next = location.empty() ? std::string() : resolve(current, location);
+      char combined[2048] = {};
+      DWORD size = sizeof combined;
+      const bool resolved =
+          !location.empty() &&
+          api_.InternetCombineUrlA(current.c_str(), location.c_str(), combined, &size, 0);
+      const std::string next = resolved ? std::string(combined, size) : std::string();
       if (next.empty() || !redirectAllowed(current, next)) return std::nullopt;
       current = next;
       continue;
     }
-    if (statusOut) *statusOut = status;
-    if (status != 200) return std::nullopt;
+    if (http->status != 200) return std::nullopt;
     return http;
   }
   return std::nullopt;
 }
 
+bool InternetSession::read(const HttpRequest& http, char* buffer, DWORD size, DWORD& got) {
+  got = 0;
+  return !aborted() && api_.InternetReadFile(http.request.get(), buffer, size, &got);
+}
+
 namespace {
 
-// What the caller and the fetching thread share. Whoever sets `abandoned`
-// closes the session; the thread then drops its own handles unclosed, since
-// closing the session closed them.
-struct Fetch {
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  bool abandoned = false;
-  std::optional<Bytes> body;
+struct TimerTraits {  // a timer-queue timer; the close waits for its callback
+  using pointer = HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept {
+    ::DeleteTimerQueueTimer(nullptr, h, INVALID_HANDLE_VALUE);
+  }
 };
 
-std::optional<Bytes> readBody(HttpRequest& http, std::size_t maxBytes, ULONGLONG deadline) {
-  if (http.contentLength > static_cast<long long>(maxBytes)) return std::nullopt;
+// What the fetching thread and the deadline share. Whichever comes first
+// answers; the deadline also aborts the session.
+struct AsyncFetch {
+  AsyncFetch(const HttpTimeouts& timeouts, std::function<void(std::optional<Bytes>)> callback)
+      : session(timeouts), done(std::move(callback)) {}
+  InternetSession session;
+  std::function<void(std::optional<Bytes>)> done;
+  std::atomic<bool> answered{false};
+
+  void answer(std::optional<Bytes> body) {
+    if (answered.exchange(true)) return;
+    postToUi([done = done, body = std::move(body)]() mutable { done(std::move(body)); });
+  }
+};
+
+void CALLBACK onDeadline(void* context, BOOLEAN) {
+  auto* fetch = static_cast<AsyncFetch*>(context);
+  fetch->session.abort();
+  fetch->answer(std::nullopt);
+}
+
+std::optional<Bytes> fetchBody(InternetSession& session, const std::string& url,
+                               std::size_t maxBytes, ULONGLONG deadline) {
+  std::optional<HttpRequest> http = session.get(url);
+  if (!http || http->contentLength > static_cast<long long>(maxBytes)) return std::nullopt;
   Bytes body;
   char buffer[8192];
   for (;;) {
     DWORD got = 0;
-    if (::GetTickCount64() >= deadline ||
-        !winInet().InternetReadFile(http.request.get(), buffer, sizeof buffer, &got)) {
+    if (::GetTickCount64() >= deadline || !session.read(*http, buffer, sizeof buffer, got)) {
       return std::nullopt;
     }
     if (got == 0) break;
@@ -163,7 +251,7 @@ std::optional<Bytes> readBody(HttpRequest& http, std::size_t maxBytes, ULONGLONG
     body.append(buffer, got);
   }
   // A body cut short is not the file the server announced.
-  if (http.contentLength >= 0 && static_cast<long long>(body.size()) != http.contentLength) {
+  if (http->contentLength >= 0 && static_cast<long long>(body.size()) != http->contentLength) {
     return std::nullopt;
   }
   return body;
@@ -171,47 +259,27 @@ std::optional<Bytes> readBody(HttpRequest& http, std::size_t maxBytes, ULONGLONG
 
 }  // namespace
 
-std::optional<Bytes> httpGet(const std::string& url, std::size_t maxBytes,
-                             const HttpTimeouts& timeouts, DWORD deadlineMs) {
+void httpGetAsync(const std::string& url, std::size_t maxBytes, const HttpTimeouts& timeouts,
+                  DWORD deadlineMs, std::function<void(std::optional<Bytes>)> done) {
+  auto fetch = std::make_shared<AsyncFetch>(timeouts, std::move(done));
   const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
-  UniqueInternet session = openSession(timeouts);
-  if (!session) return std::nullopt;
-  auto fetch = std::make_shared<Fetch>();
-  const HINTERNET shared = session.get();
   try {
-    std::thread([fetch, shared, url, maxBytes, timeouts, deadline] {
-      std::optional<HttpRequest> http;
+    std::thread([fetch, url, maxBytes, deadline, deadlineMs] {
       std::optional<Bytes> body;
       try {
-        http = openGet(shared, url, timeouts);
-        if (http) body = readBody(*http, maxBytes, deadline);
+        UniqueHandle<TimerTraits> timer;
+        ::CreateTimerQueueTimer(timer.put(), nullptr, onDeadline, fetch.get(), deadlineMs, 0,
+                                WT_EXECUTEONLYONCE);
+        body = fetchBody(fetch->session, url, maxBytes, deadline);
+        fetch->answer(std::move(body));
+        // The timer goes here, waiting for a callback under way: it uses `fetch`.
       } catch (...) {
-        body.reset();
+        fetch->answer(std::nullopt);
       }
-      std::lock_guard lock(fetch->mutex);
-      if (http && fetch->abandoned) {
-        http->request.release();
-        http->connection.release();
-      }
-      http.reset();
-      fetch->body = std::move(body);
-      fetch->done = true;
-      fetch->finished.notify_all();
     }).detach();
   } catch (...) {
-    return std::nullopt;
+    fetch->answer(std::nullopt);
   }
-  std::unique_lock lock(fetch->mutex);
-  const auto left = std::chrono::milliseconds(deadline - std::min(deadline, ::GetTickCount64()));
-  if (fetch->finished.wait_for(lock, left, [&] { return fetch->done; })) {
-    return std::move(fetch->body);
-  }
-  // Closing the session aborts a call blocked in it (Wine lets such a call
-  // run to its own time-out; the thread ends then).
-  fetch->abandoned = true;
-  lock.unlock();
-  session.reset();
-  return std::nullopt;
 }
 
 }  // namespace platform

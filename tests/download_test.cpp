@@ -7,9 +7,16 @@
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/hex.h"
+#include "platform/http.h"
 #include "support/http_server.h"
 #include "support/paths.h"
 #include "support/waits.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <optional>
 
 namespace {
 
@@ -34,7 +41,7 @@ class DownloadTest : public ::testing::Test {
     task_.destination = destination_;
     task_.readSize = 4096;
     task_.receiveTimeoutMs = 8000;
-    task_.onEvent = &recordEvent;
+    task_.onEvent = recordEvent;
   }
   // Serves `file` (a fresh server each time) and starts `engine` on it.
   void startOn(const Response& file, platform::Downloader& engine,
@@ -51,6 +58,14 @@ class DownloadTest : public ::testing::Test {
   static bool completed() {
     return !g_events.empty() && g_events.back().first == platform::kComplete;
   }
+  static int ends() {
+    int count = 0;
+    for (const auto& event : g_events) {
+      count += event.first == platform::kComplete || event.first == platform::kFailed;
+    }
+    return count;
+  }
+  static bool ended() { return ends() > 0; }
 
   testing_support::TempFolder folder_{"kelvora-dl"};
   const std::string temp_ = folder_ / "file.part";
@@ -99,45 +114,55 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
     return c;
   };
   const long long n = static_cast<long long>(body.size());
+  Response missing = e2e::answer(404, "<html>404</html>");
+  using F = platform::DownloadFailure;
   struct Case {
     const char* what;
     Response response;
     platform::DownloadChecks checks;
-    bool completes;
+    std::optional<F> failure;  // none: it completes
   };
   const Case cases[] = {
-      {"size and hash", plain, checks(n, sha, true), true},
-      {"chunked with size and hash", chunked, checks(n, sha, true), true},
-      {"announced length differs from the size", plain, checks(n - 1, "", false), false},
-      {"more bytes than the size", trailing, checks(n, "", false), false},
-      {"cut short, hash only", cut, checks(-1, sha, false), false},
-      {"cut short, no length known", cut, checks(-1, "", true), false},
-      {"no length known, none required", chunked, checks(-1, "", false), true},
-      {"wrong hash", plain, checks(n, std::string(64, '0'), true), false},
+      {"size and hash", plain, checks(n, sha, true), {}},
+      {"chunked with size and hash", chunked, checks(n, sha, true), {}},
+      {"announced length differs from the size", plain, checks(n - 1, "", false), F::TooLong},
+      {"more bytes than the size", trailing, checks(n, "", false), F::TooLong},
+      // Chunked and cut: without a length it looks whole, and only the hash tells.
+      {"cut short, hash only", cut, checks(-1, sha, false), F::Hash},
+      {"cut short, no length known", cut, checks(-1, "", true), F::Short},
+      {"no length known, none required", chunked, checks(-1, "", false), {}},
+      {"wrong hash", plain, checks(n, std::string(64, '0'), true), F::Hash},
       {"wrong head", plain,
        [&] {
          auto c = checks(n, sha, true);
          c.head = "PK";
          return c;
        }(),
-       false},
+       F::Head},
       {"over the cap", plain,
        [&] {
          auto c = checks(-1, "", false);
          c.maxSize = n - 1;
          return c;
        }(),
-       false},
+       F::TooLong},
+      {"404", missing, checks(-1, "", false), F::Status},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     g_events.clear();
     platform::Downloader engine;
     startOn(c.response, engine, c.checks);
-    EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 15000)) << "ends by itself";
+    // Every transfer ends in exactly one event, and a failure says why.
+    ASSERT_TRUE(pumpUntil(ended, 15000)) << "ends by itself";
     pumpUntil([] { return false; }, 100);
-    EXPECT_EQ(completed(), c.completes);
-    EXPECT_EQ(platform::fileExists(destination_), c.completes);
+    EXPECT_EQ(ends(), 1);
+    EXPECT_EQ(completed(), !c.failure);
+    if (c.failure) {
+      EXPECT_EQ(g_events.back().second, static_cast<int>(*c.failure));
+      EXPECT_EQ(engine.result().failure, c.failure);
+    }
+    EXPECT_EQ(platform::fileExists(destination_), !c.failure);
     EXPECT_FALSE(platform::fileExists(temp_));
     ::DeleteFileA(destination_.c_str());
   }
@@ -194,7 +219,9 @@ TEST_F(DownloadTest, SilenceLongerThanTheReceiveTimeoutFails) {
   task_.receiveTimeoutMs = 1000;
   platform::Downloader engine;
   startOn(r, engine);
-  EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 15000));
+  EXPECT_TRUE(pumpUntil(ended, 15000));
+  ASSERT_FALSE(g_events.empty());
+  EXPECT_EQ(g_events.back(), std::make_pair(5, static_cast<int>(platform::DownloadFailure::Short)));
   EXPECT_FALSE(platform::fileExists(destination_));
   EXPECT_FALSE(platform::fileExists(temp_));
 }
@@ -203,9 +230,88 @@ TEST_F(DownloadTest, RefusesDestinationsOfOtherTypes) {
   task_.destination = destination_ + ".bat";
   platform::Downloader engine;
   startOn(file("MZ"), engine);
-  EXPECT_TRUE(pumpUntil([&] { return !engine.running(); }, 5000));
+  EXPECT_TRUE(pumpUntil(ended, 5000));
+  EXPECT_EQ(engine.result().failure, platform::DownloadFailure::Write);
   EXPECT_FALSE(platform::fileExists(task_.destination));
   EXPECT_EQ(server_->hits("/file.exe"), 0);
+}
+
+// Every close the session makes, by handle value.
+std::mutex g_closesMutex;
+std::map<HINTERNET, int> g_closes;
+BOOL WINAPI countingClose(HINTERNET handle) {
+  {
+    std::lock_guard lock(g_closesMutex);
+    ++g_closes[handle];
+  }
+  return platform::winInet().InternetCloseHandle(handle);
+}
+
+TEST(InternetSession, AnAbortAtAnyStepClosesNoHandleTwice) {
+  // WinINet closes a session's handles with it: a handle that its owner
+  // closed again afterwards could by then belong to someone else.
+  platform::WinInetApi api = platform::winInet();
+  ASSERT_TRUE(api);
+  api.InternetCloseHandle = countingClose;
+  enum class Step { Never, BeforeTheRequest, WhileTheServerIsSilent, WhileReading, AfterTheBody };
+  Response silent = e2e::answer(200, "MZ late");
+  silent.answerAfterMs = 1500;
+  Response trickle = e2e::answer(200, "MZ" + std::string(40000, 't'));
+  trickle.pieceSize = 1000;
+  trickle.pieceDelayMs = 50;
+  const Response quick = e2e::answer(200, "MZ quick");
+  struct Case {
+    const char* what;
+    Step step;
+    const Response& response;
+  };
+  const Case cases[] = {
+      {"never", Step::Never, quick},
+      {"before the request", Step::BeforeTheRequest, quick},
+      {"while the server is silent", Step::WhileTheServerIsSilent, silent},
+      {"while reading", Step::WhileReading, trickle},
+      {"after the body", Step::AfterTheBody, quick},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HttpServer server;
+    server.route("/file.exe", c.response);
+    {
+      std::lock_guard lock(g_closesMutex);
+      g_closes.clear();
+    }
+    std::atomic<int> reads{0};
+    std::atomic<bool> done{false};
+    {
+      platform::InternetSession session({2000, 2000, 2000}, {}, {}, api);
+      ASSERT_TRUE(session);
+      if (c.step == Step::BeforeTheRequest) session.abort();
+      std::thread worker([&] {
+        std::optional<platform::HttpRequest> http =
+            session.get("http://127.0.0.1:" + std::to_string(e2e::kTestPort) + "/file.exe");
+        char buffer[512];
+        DWORD got = 0;
+        while (http && session.read(*http, buffer, sizeof buffer, got) && got > 0) ++reads;
+        done = true;
+      });
+      if (c.step == Step::WhileTheServerIsSilent) {
+        testing_support::waitFor([&] { return server.hits("/file.exe") > 0; }, 5000);
+        session.abort();
+      } else if (c.step == Step::WhileReading) {
+        testing_support::waitFor([&] { return reads > 0; }, 5000);
+        session.abort();
+      }
+      worker.join();
+      if (c.step == Step::AfterTheBody) session.abort();
+      EXPECT_TRUE(done);
+    }
+    std::lock_guard lock(g_closesMutex);
+    EXPECT_FALSE(g_closes.empty()) << "the session at least was closed";
+    for (const auto& [handle, count] : g_closes) EXPECT_EQ(count, 1) << handle;
+    if (c.step == Step::Never || c.step == Step::AfterTheBody) {
+      EXPECT_EQ(g_closes.size(), 3u) << "request, connection and session";
+    }
+  }
 }
 
 }  // namespace

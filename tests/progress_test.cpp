@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 TEST(RoundTo, HalvesAwayFromZero) {
@@ -32,6 +34,20 @@ TEST(ProgressText, ReadsAsTheWindowShowsIt) {
   EXPECT_EQ(update::percentOf(3145728, 3145728), 100);
   EXPECT_EQ(update::percentOf(1, 3), 33);
   EXPECT_EQ(update::progressText(1048576 / 3, 64 * 1048576LL, 1), "正在下载:0.33MB/64MB  进度:1%");
+}
+
+TEST(DownloadFailedText, NamesTheReasonOnce) {
+  using F = platform::DownloadFailure;
+  // Each reason its own sentence; the server's status where it helps.
+  const F reasons[] = {F::Status, F::Short, F::TooLong, F::Hash, F::Head, F::Write};
+  std::set<std::string> seen;
+  for (F reason : reasons) {
+    const std::string text = update::downloadFailedText(reason, 0);
+    EXPECT_EQ(text.rfind("新版本下载失败", 0), 0u) << text;
+    EXPECT_TRUE(seen.insert(text).second) << "said for two reasons: " << text;
+  }
+  EXPECT_NE(update::downloadFailedText(F::Status, 404).find("HTTP 404"), std::string::npos);
+  EXPECT_NE(update::downloadFailedText(F::Status, 0), update::downloadFailedText(F::Status, 503));
 }
 
 TEST(CleanupScript, ExactBytes) {

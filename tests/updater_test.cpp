@@ -262,24 +262,28 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   const std::string wrongHash = signLines(version + "\r\nsha256=" + std::string(64, '0') +
                                           "\r\nsize=" + std::to_string(probe_.size()) + "\r\n");
   const std::string junkStart = unstartable(probe_);
+  using F = platform::DownloadFailure;
   struct Case {
     const char* what;
     Response exe;
     std::string version;
+    F failure;  // what the user is told
+    unsigned long status = 0;
     bool withKey = true;      // the build with the test key, or the one without
     bool startFails = false;  // the download passes; starting it fails
   };
   const Case cases[] = {
-      {"404", missing, signedProbe},
-      {"dropped halfway", dropped, signedVersionFile(newerVersion(), dropped.body)},
-      {"short body", shortBody, signedProbe},
-      {"HTML page with 200", ok("<html>captive portal</html>"), signedProbe},
-      {"longer than its signed size", longer, signedProbe},
-      {"wrong SHA-256", ok(probe_), wrongHash},
-      {"no key, wrong SHA-256", ok(probe_), version + "\nsha256=" + std::string(64, '0'), false},
-      {"no key, no length and no hash", chunked, version, false},
+      {"404", missing, signedProbe, F::Status, 404},
+      {"dropped halfway", dropped, signedVersionFile(newerVersion(), dropped.body), F::Short, 200},
+      {"short body", shortBody, signedProbe, F::TooLong, 200},
+      {"HTML page with 200", ok("<html>captive portal</html>"), signedProbe, F::Hash, 200},
+      {"longer than its signed size", longer, signedProbe, F::TooLong, 200},
+      {"wrong SHA-256", ok(probe_), wrongHash, F::Hash, 200},
+      {"no key, wrong SHA-256", ok(probe_), version + "\nsha256=" + std::string(64, '0'), F::Hash,
+       200, false},
+      {"no key, no length and no hash", chunked, version, F::Short, 200, false},
       {"a file that cannot start", ok(junkStart), signedVersionFile(newerVersion(), junkStart),
-       true, true},
+       F::Status, 200, true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -300,10 +304,14 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
       e2e::postClick(::GetDlgItem(box, IDOK));
       EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     } else {
-      ::Sleep(2000);  // time for the transfer to end and fail
-      EXPECT_TRUE(::IsWindow(window)) << "the window stays for the user to cancel";
-      e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
-      EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 3000));
+      // The failure is said, and the update window goes.
+      HWND box = app.waitForWindow("更新提示", true, 15000);
+      ASSERT_NE(box, nullptr) << "the failed download is reported";
+      EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)),
+                update::downloadFailedText(c.failure, c.status));
+      EXPECT_FALSE(::IsWindow(window)) << "the update window is closed";
+      e2e::postClick(::GetDlgItem(box, IDOK));
+      EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     }
     expectTheOldProgramCarriesOn(app);
     if (HasFailure()) break;
@@ -424,6 +432,12 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
       ::DeleteFileA((dir + "\\" + name).c_str());
     }
     ::RemoveDirectoryA(dir.c_str());
+    // Where the fault would have put them.
+    for (const std::string& name :
+         {newName, std::string("tem.vbs"), std::string("probe-started.txt")}) {
+      ::SetFileAttributesA(("C:\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileA(("C:\\" + name).c_str());
+    }
   };
   clean();
   ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));

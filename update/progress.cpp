@@ -53,3 +53,30 @@ std::string cleanupScript(std::string_view runDirectory, std::string_view exeNam
 }
 
 }  // namespace update
+
+namespace update {
+
+std::string downloadFailedText(platform::DownloadFailure failure, unsigned long status) {
+  using platform::DownloadFailure;
+  switch (failure) {
+    case DownloadFailure::Status:
+      if (status == 0) return "新版本下载失败：无法连接更新服务器，请检查网络后重试。";
+      return "新版本下载失败：更新服务器没有提供新版本文件（HTTP " + std::to_string(status) +
+             "），请稍后重试。";
+    case DownloadFailure::Short:
+      return "新版本下载失败：连接中断，文件没有下载完整，请重试。";
+    case DownloadFailure::TooLong:
+      return "新版本下载失败：收到的文件比新版本应有的大，已丢弃。";
+    case DownloadFailure::Hash:
+      return "新版本下载失败：文件校验不符（可能在传输中被改动），已丢弃。";
+    case DownloadFailure::Head:
+      return "新版本下载失败：收到的不是程序文件，已丢弃。";
+    case DownloadFailure::Write:
+      return "新版本下载失败：无法保存文件，请检查磁盘空间和文件夹权限。";
+    case DownloadFailure::Stopped:
+      break;
+  }
+  return "新版本下载失败，已保留当前版本。";
+}
+
+}  // namespace update

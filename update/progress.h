@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/download_failure.h"
+
 namespace update {
 
 // Rounds to `decimals` places, halves away from zero (after adding 1e-12 to
@@ -19,6 +21,10 @@ int percentOf(long long received, long long total);
 
 // "正在下载:" + received MB + "MB/" + total MB + "MB  进度:" + position + "%".
 std::string progressText(long long received, long long total, int position);
+
+// What the user is told when a download failed: one sentence that names the
+// reason in a user's words. `status` is the server's answer (0: none came).
+std::string downloadFailedText(platform::DownloadFailure failure, unsigned long status);
 
 // The script that removes the old executable and itself once the program has
 // ended: `runDirectory` has no trailing separator; `exeName` is a file name.

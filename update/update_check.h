@@ -1,5 +1,6 @@
 // The start-up version check: fetch the server's version, compare it with our
-// own as text, and offer the download. UI thread; blocks while it fetches.
+// own as text, and offer the download. UI thread; the fetch runs on a worker
+// and never holds the window.
 #pragma once
 
 #include <functional>
@@ -26,18 +27,24 @@ struct Release {
 // key only a file whose signature holds counts. nullopt means no answer.
 std::optional<Release> checkVersionFile(std::string_view body, std::string_view publicKey);
 
-// Fetches (within kVersionFetchDeadlineMs) and checks the version file.
-std::optional<Release> fetchRelease(const std::string& versionUrl, std::string_view publicKey);
+// Fetches (within kVersionFetchDeadlineMs) and checks the version file off
+// the UI thread; `done` runs on the UI thread with the release, or nullopt
+// when there is no answer. Returns at once.
+void fetchRelease(const std::string& versionUrl, std::string publicKey,
+                  std::function<void(std::optional<Release>)> done);
 
 // Called with (version-file URL, download URL, file name) when the user
 // agrees to download; returns whether a download started.
 using UpdateStarter =
     std::function<bool(const std::string&, const std::string&, const std::string&)>;
 
-// Fetches, compares with `ownVersion` and, when the server's version sorts
-// after ours, asks the user; on OK calls `starter`.
+// Fetches in the background and returns at once. When the answer is in, on
+// the UI thread and in this order: compares it with `ownVersion`; when the
+// server's version sorts after ours, asks the user (task-modal, no owner);
+// on OK calls `starter`; last, whatever happened, runs `last`. Nothing runs
+// once the UI post is closed (the program is ending).
 void checkForUpdate(const std::string& ownVersion, const std::string& versionUrl,
-                    const std::string& downloadUrl, std::string_view publicKey,
-                    const UpdateStarter& starter);
+                    const std::string& downloadUrl, std::string publicKey, UpdateStarter starter,
+                    std::function<void()> last);
 
 }  // namespace update

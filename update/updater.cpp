@@ -8,6 +8,7 @@
 #include "platform/pause.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "platform/ui_post.h"
 #include "update/progress.h"
 #include "update/self_replace.h"
 #include "update/update_form.h"
@@ -18,8 +19,6 @@ namespace update {
 namespace {
 
 constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
-
-Updater* g_updater = nullptr;  // the event handler of the task record is a plain routine
 
 // A leftover temporary file gets a few quick tries, never an endless loop.
 // One that leads elsewhere is never deleted, and the download does not
@@ -50,28 +49,42 @@ std::string downloadTempPath() {
 
 Updater::Updater(platform::Downloader& engine, std::string publicKey)
     : engine_(engine), publicKey_(std::move(publicKey)) {
-  g_updater = this;
+  // Member 15: a closure that knows this updater, so that no global has to.
+  task_.onEvent = [this](int type, int, int value, int, int) {
+    onDownloadEvent(type, value);
+    return 0;
+  };
 }
 
-Updater::~Updater() {
-  if (g_updater == this) g_updater = nullptr;
-}
+Updater::~Updater() = default;
 
 bool Updater::start(const std::string& versionUrl, const std::string& downloadUrl,
                     const std::string& fileName) {
   if (state_ != State::Idle || engine_.running()) return false;
-  // What is downloaded must be what the user was offered.
-  const auto release = fetchRelease(versionUrl, publicKey_);
-  if (!release || updateFileName(release->version) != fileName) return false;
-  release_ = *release;
-  newExePath_ = platform::runDirectory() + "\\" + fileName;
+  state_ = State::Fetching;
+  // What is downloaded must be what the user was offered: fetched again, off
+  // the UI thread; the window opens only for that very version.
+  fetchRelease(
+      versionUrl, publicKey_,
+      platform::guarded(life_, [this, downloadUrl, fileName](std::optional<Release> release) {
+        state_ = State::Idle;
+        if (release && updateFileName(release->version) == fileName) {
+          begin(*release, downloadUrl, fileName);
+        }
+      }));
+  return true;
+}
 
+void Updater::begin(const Release& release, const std::string& downloadUrl,
+                    const std::string& fileName) {
+  release_ = release;
+  newExePath_ = platform::runDirectory() + "\\" + fileName;
   const std::string temp = downloadTempPath();
-  if (!removeLeftover(temp)) return false;
+  if (!removeLeftover(temp)) return;
 
   if (window_) window_->destroy();
   window_ = std::make_unique<platform::Form>(updateFormSpec());
-  if (!window_->create()) return false;
+  if (!window_->create()) return;
   window_->onTimer(ids::kTimer, [this] { refresh(); });
   window_->onClick(ids::kCancelButton, [this] { cancel(); });
   window_->onClose([this] { cancel(); });
@@ -84,7 +97,6 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
   task_.retryDelayMs = 5000;
   task_.connectTimeoutMs = 5000;
   task_.receiveTimeoutMs = 8000;
-  task_.onEvent = &Updater::onDownloadEvent;
   total_ = 0;
 
   platform::DownloadChecks checks;
@@ -93,10 +105,12 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
   checks.head = "MZ";
   // Without a hash, only a known length tells a whole file from a cut one.
   checks.lengthRequired = release_.sha256.empty();
+  if (!engine_.start(task_, temp, checks)) {
+    closeWindow();
+    return;
+  }
   state_ = State::Downloading;
-  engine_.start(task_, temp, checks);
   window_->setTimerInterval(ids::kTimer, 500);
-  return true;
 }
 
 void Updater::refresh() {
@@ -108,60 +122,67 @@ void Updater::refresh() {
 }
 
 void Updater::cancel() {
-  // One question at a time, and nothing to cancel once the end has begun.
-  if (!window_ || state_ != State::Downloading || asking_) return;
-  if (engine_.received() <= 0) {
-    // Nothing has arrived: stop without asking.
+  // Only a transfer that really runs is cancelled, and one question at a time.
+  if (!window_ || state_ != State::Downloading) return;
+  if (engine_.received() <= 0 || !engine_.running()) {
+    // Nothing has arrived (or the transfer has just ended): stop without asking.
     engine_.stop(resume_, 2);
     state_ = State::Idle;
     platform::removeInPlace(downloadTempPath());
     closeWindow();
     return;
   }
-  asking_ = true;
+  state_ = State::Asking;
   const int answer = platform::messageBox("是否取消结束更新？", "", MB_YESNO | MB_ICONEXCLAMATION,
                                           window_->hwnd());
-  asking_ = false;
-  if (state_ != State::Downloading) return;
+  // What arrived while the question was up waits for the answer.
+  const State during = state_;
+  state_ = State::Downloading;
   if (answer != IDYES) {
-    if (completionWaiting_) {
-      completionWaiting_ = false;
-      finish();
-    }
+    if (during == State::AskedAndFinished) finish();
+    if (during == State::AskedAndFailed) fail();
     return;
   }
   // A transfer that ended while the question was up needs no stopping.
-  const bool stopped = engine_.stop(resume_, 2) || !engine_.running() || completionWaiting_;
-  if (!stopped) {
+  const bool ended = during != State::Asking;
+  if (!ended && !engine_.stop(resume_, 2) && engine_.running()) {
     platform::messageBox("取消更新失败！请重试！", "", MB_OK | MB_ICONEXCLAMATION, window_->hwnd());
     return;
   }
   state_ = State::Idle;
-  if (completionWaiting_) {
-    completionWaiting_ = false;
-    removeNewExe();
-  }
+  if (during == State::AskedAndFinished) removeNewExe();
   platform::removeInPlace(downloadTempPath());
   window_->hide();
   platform::pauseProcessingMessages(1000);
   closeWindow();
 }
 
-int Updater::onDownloadEvent(int type, int, int value, int, int) {
-  if (!g_updater) return 0;
-  if (type == platform::kTotalSize) g_updater->total_ = value;
-  if (type == platform::kComplete) g_updater->onComplete();
-  return 0;
-}
-
-void Updater::onComplete() {
-  if (state_ != State::Downloading) return;
-  // The user is being asked whether to cancel: the answer decides.
-  if (asking_) {
-    completionWaiting_ = true;
+void Updater::onDownloadEvent(int type, int value) {
+  if (type == platform::kTotalSize) total_ = value;
+  const bool ended = type == platform::kComplete || type == platform::kFailed;
+  if (!ended) return;
+  if (state_ == State::Asking) {
+    // The user is being asked whether to cancel: the answer decides.
+    state_ = type == platform::kComplete ? State::AskedAndFinished : State::AskedAndFailed;
     return;
   }
-  finish();
+  if (state_ != State::Downloading) return;
+  if (type == platform::kComplete) {
+    finish();
+  } else {
+    fail();
+  }
+}
+
+void Updater::fail() {
+  state_ = State::Idle;
+  const platform::DownloadResult& got = engine_.result();
+  // The timer first, so that no tick writes into a window that is going.
+  closeWindow();
+  platform::removeInPlace(downloadTempPath());
+  platform::messageBox(
+      downloadFailedText(got.failure.value_or(platform::DownloadFailure::Short), got.status),
+      "更新提示", MB_OK | MB_ICONERROR);
 }
 
 void Updater::finish() {

@@ -8,6 +8,7 @@
 
 #include "platform/download.h"
 #include "platform/form.h"
+#include "platform/ui_post.h"
 #include "update/update_check.h"
 
 namespace update {
@@ -22,23 +23,33 @@ class Updater {
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
 
-  // The Update starter: fetches the version file again and, when it offers
-  // the very version `fileName` was made for, opens the update window and
-  // starts the download. False (and no window) when the version cannot be
-  // fetched, differs, or a leftover temporary file cannot be removed.
+  // The Update starter: fetches the version file again, off the UI thread,
+  // and returns at once. When that fetch offers the very version `fileName`
+  // was made for, the update window opens and the download starts; when it
+  // does not (no answer, another version, a leftover temporary file that
+  // cannot go) nothing opens. False when an update is already under way.
   bool start(const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName);
 
   const platform::DownloadTask& task() const { return task_; }
 
  private:
-  enum class State { Idle, Downloading, Finishing };
+  enum class State {
+    Idle,
+    Fetching,          // the starter's own fetch is under way
+    Downloading,       // the update window is up and the transfer runs
+    Asking,            // the cancel question is up
+    AskedAndFinished,  // the transfer completed while the question was up
+    AskedAndFailed,    // the transfer failed while the question was up
+    Finishing,         // the new version is being started
+  };
 
-  static int onDownloadEvent(int type, int, int value, int, int);
+  void begin(const Release& release, const std::string& downloadUrl, const std::string& fileName);
+  void onDownloadEvent(int type, int value);
   void refresh();
   void cancel();
-  void onComplete();
   void finish();
+  void fail();
   void closeWindow();
   void removeNewExe();
 
@@ -47,13 +58,13 @@ class Updater {
   platform::DownloadTask task_;
   std::unique_ptr<platform::Form> window_;
   State state_ = State::Idle;
-  bool asking_ = false;             // the cancel question is up
-  bool completionWaiting_ = false;  // arrived while the question was up
   long long total_ = 0;
   Release release_;
   std::string newExePath_;
   platform::Bytes resume_;
   platform::UniqueFile script_;  // tem.vbs, held from its launch to the program's end
+  platform::LifeToken life_ =
+      platform::makeLifeToken();  // fetch answers for a gone updater are dropped
 };
 
 // "update.temp" in the user's temporary folder.

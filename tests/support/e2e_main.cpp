@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "platform/ui_post.h"
 #include "support/e2e_driver.h"
 #include "support/paths.h"
 
@@ -16,5 +17,9 @@ int main(int argc, char** argv) {
   }
   if (argc > 1) e2e::g_exePath = testing_support::windowsPath(argv[1]);
   if (argc > 2) e2e::g_unsignedExePath = testing_support::windowsPath(argv[2]);
-  return RUN_ALL_TESTS();
+  // The download engine and the fetches deliver to this thread through it.
+  platform::openUiPost();
+  const int result = RUN_ALL_TESTS();
+  platform::closeUiPost();
+  return result;
 }

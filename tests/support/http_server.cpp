@@ -88,6 +88,12 @@ int HttpServer::hits(const std::string& path) const {
   return it == hits_.end() ? 0 : it->second;
 }
 
+int HttpServer::answered(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = answered_.find(path);
+  return it == answered_.end() ? 0 : it->second;
+}
+
 void HttpServer::acceptLoop() {
   while (!stop_) {
     fd_set set;
@@ -184,6 +190,10 @@ void HttpServer::serve(SOCKET client) {
   }
   if (ok && response.chunked && response.dropAfter < 0) sendAll(client, "0\r\n\r\n", 5);
   ::shutdown(client, SD_SEND);
+  {
+    std::lock_guard lock(mutex_);
+    ++answered_[path];
+  }
   ::Sleep(20);
   ::closesocket(client);
 }

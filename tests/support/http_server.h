@@ -49,6 +49,8 @@ class HttpServer {
   bool listening() const { return listener_ != INVALID_SOCKET; }
   void route(const std::string& path, Response response);
   int hits(const std::string& path) const;
+  // Requests for `path` whose answer has been sent in full (or cut as asked).
+  int answered(const std::string& path) const;
   // Answers every request from now on with `response`, whatever its path.
   void answerAll(Response response);
 
@@ -61,6 +63,7 @@ class HttpServer {
   mutable std::mutex mutex_;
   std::map<std::string, Response> routes_;
   std::map<std::string, int> hits_;
+  std::map<std::string, int> answered_;
   bool answerAll_ = false;
   Response all_;
   std::vector<std::thread> workers_;
