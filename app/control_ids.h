@@ -12,6 +12,11 @@ inline constexpr char kXmlPathEdit[] = "编辑框19";
 inline constexpr char kVersionLabel[] = "版本号";
 inline constexpr char kFeedbackLink[] = "超级链接框1";
 
+// A property of the main window, set once the start-up version check has
+// run its last step: what the window shows from then on is settled, which
+// automation (our tests among it) can wait for.
+inline constexpr char kCheckDoneProperty[] = "Kelvora.UpdateCheckDone";
+
 // Control IDs of the controls the tests read or click.
 enum : int {
   kSwitchButtonId = 1001,

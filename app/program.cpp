@@ -72,7 +72,10 @@ void Program::onCreated() {
              const std::string& fileName) {
         return updater_->start(versionUrl, downloadUrl, fileName);
       },
-      [this] { switcher_->showState(); });
+      [this] {
+        switcher_->showState();
+        ::SetPropA(mainWindow_->hwnd(), ids::kCheckDoneProperty, reinterpret_cast<HANDLE>(1));
+      });
 }
 
 void Program::shutdown() noexcept {
@@ -86,6 +89,8 @@ void Program::shutdown() noexcept {
   downloader_.reset();
   switcher_.reset();
   languageView_.reset();
+  if (mainWindow_ && mainWindow_->exists())
+    ::RemovePropA(mainWindow_->hwnd(), ids::kCheckDoneProperty);
   mainWindow_.reset();
   if (registry_) registry_->destroy();
   registry_.reset();

@@ -3,6 +3,7 @@
 //   startup KELVORA FLOOR N     start-up to labels filled, server refusing
 //   hung KELVORA N              start-up with a server that never answers
 //   trickle KELVORA N           start-up with a server sending one byte a second
+//   prompt KELVORA N            from the server's answer to the prompt on screen
 //   signed KEYED UNKEYED N      start-up checking a signed version file against
 //                               the build without a key reading a plain one
 //   download URL N              engine against a plain WinINet loop; UI ticks
@@ -85,6 +86,7 @@ int startup(const std::string& kelvora, const std::string& floor, int runs) {
   }
   report("startup_floor_ms", median(f));
   report("startup_kelvora_ms", median(k));
+  report("window_refusing_ms", median(k));
   return 0;
 }
 
@@ -104,7 +106,7 @@ int startupAgainst(const char* name, const e2e::Response& answer, const std::str
 int hung(const std::string& kelvora, int runs) {
   e2e::Response hang;
   hang.hang = true;
-  return startupAgainst("hung_startup_ms", hang, kelvora, runs);
+  return startupAgainst("window_hung_ms", hang, kelvora, runs);
 }
 
 // One byte a second: every byte restarts a receive time-out.
@@ -113,7 +115,41 @@ int trickle(const std::string& kelvora, int runs) {
       e2e::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
   slow.pieceSize = 1;
   slow.pieceDelayMs = 1000;
-  return startupAgainst("trickle_startup_ms", slow, kelvora, runs);
+  return startupAgainst("window_trickle_ms", slow, kelvora, runs);
+}
+
+// From the moment the server has sent a newer version to the prompt on
+// screen: the answer reaches the window as a posted closure.
+int prompt(const std::string& kelvora, int runs) {
+  e2e::HttpServer server;
+  e2e::Response late =
+      e2e::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
+  late.answerAfterMs = 1000;
+  server.answerAll(late);
+  std::vector<double> latencies;
+  for (int i = 0; i < runs; ++i) {
+    const int before = server.answered(e2e::kVersionPath);
+    e2e::RunningApp app;
+    if (!app.launch(platform::tempFolder(), kelvora)) return 1;
+    double answeredAt = 0;
+    HWND box = nullptr;
+    testing_support::waitFor(
+        [&] {
+          if (!answeredAt && server.answered(e2e::kVersionPath) > before) answeredAt = nowMs();
+          box = app.findWindow("更新提示", true);
+          return box != nullptr;
+        },
+        30000, false, 1);
+    if (!box || !answeredAt) return 1;
+    latencies.push_back(nowMs() - answeredAt);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    app.waitForMainWindow();
+    DWORD code = 0;
+    app.close(code);
+  }
+  report("prompt_after_answer_ms", median(latencies));
+  return 0;
 }
 
 // The same version as ours, so that no prompt stops the clock.
@@ -333,6 +369,7 @@ int main(int argc, char** argv) {
   if (command == "startup") return startup(arg(2), arg(3), count(4));
   if (command == "hung") return hung(arg(2), count(3));
   if (command == "trickle") return trickle(arg(2), count(3));
+  if (command == "prompt") return prompt(arg(2), count(3));
   if (command == "signed") return signedCost(arg(2), arg(3), count(4));
   if (command == "download") return download(argv[2], count(3));
   if (command == "switch") return switchBench(arg(2), count(3));

@@ -229,8 +229,11 @@ TEST_F(SwitchTest, TheSwitchWorksWhileTheCheckWaits) {
   Response hang;
   hang.hang = true;
   server.answerAll(hang);
+  useInstall(kZh);
   RunningApp app;
-  startWith(app, kZh, false);
+  ASSERT_TRUE(app.launch(*root_ / "work"));
+  ASSERT_TRUE(app.waitForMainWindow());
+  EXPECT_EQ(app.text(ids::kFileLanguageId), "中文") << "the language shows before the check";
   ASSERT_TRUE(waitFor([&] { return server.hits(kVersionPath) >= 1; }, 10000));
   app.click(ids::kSwitchButtonId);
   EXPECT_TRUE(markerPresent());

@@ -293,14 +293,19 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
     server_->route(kExePath, c.exe);
     const int before = server_->hits(kExePath);
     RunningApp app;
-    HWND window = acceptUpdate(app);
-    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
+    HWND prompt = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(prompt, nullptr);
+    e2e::postClick(::GetDlgItem(prompt, IDOK));
+    // A transfer that fails at once may close its window before it is seen.
+    HWND window = app.waitForWindow(uids::kTitle, true, 3000);
     ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > before; }, 10000));
     if (c.startFails) {
       HWND box = app.waitForWindow("更新提示", true, 15000);
       ASSERT_NE(box, nullptr) << "the failed start is reported";
       EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), kStartFailed);
-      EXPECT_FALSE(::IsWindow(window)) << "the update window is closed";
+      EXPECT_FALSE(window && ::IsWindow(window)) << "the update window is closed";
+      EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
       e2e::postClick(::GetDlgItem(box, IDOK));
       EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     } else {
@@ -309,7 +314,8 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
       ASSERT_NE(box, nullptr) << "the failed download is reported";
       EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)),
                 update::downloadFailedText(c.failure, c.status));
-      EXPECT_FALSE(::IsWindow(window)) << "the update window is closed";
+      EXPECT_FALSE(window && ::IsWindow(window)) << "the update window is closed";
+      EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
       e2e::postClick(::GetDlgItem(box, IDOK));
       EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     }

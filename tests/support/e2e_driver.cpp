@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/control_ids.h"
 #include "platform/process.h"
 #include "support/waits.h"
 
@@ -70,7 +71,10 @@ bool RunningApp::waitForMainWindow(DWORD timeoutMs) {
 }
 
 bool RunningApp::start(const std::string& workDir, DWORD timeoutMs) {
-  return launch(workDir) && waitForMainWindow(timeoutMs);
+  return launch(workDir) && waitForMainWindow(timeoutMs) &&
+         testing_support::waitFor(
+             [&] { return ::GetPropA(window_, app::ids::kCheckDoneProperty) != nullptr; },
+             timeoutMs);
 }
 
 void postClick(HWND button) {

@@ -26,7 +26,9 @@ class RunningApp {
   RunningApp(const RunningApp&) = delete;
   RunningApp& operator=(const RunningApp&) = delete;
 
-  // Starts the exe in `workDir` and waits until its main window is shown.
+  // Starts the exe in `workDir` and waits until its main window is shown
+  // and its start-up version check has ended (so that nothing changes the
+  // labels any more on its own).
   bool start(const std::string& workDir, DWORD timeoutMs = 30000);
   // Starts the exe without waiting for anything.
   bool launch(const std::string& workDir, const std::string& exe = g_exePath);
