@@ -1,6 +1,8 @@
 #include "platform/download.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <vector>
 
 #include "platform/hash.h"
@@ -34,6 +36,67 @@ bool allowedType(const std::string& destination, const std::string& types) {
 DWORD positive(std::int32_t value, DWORD fallback) {
   return value > 0 ? static_cast<DWORD>(value) : fallback;
 }
+
+// SHA-256 of what the transfer writes, computed on a thread of its own while
+// the transfer waits for the network, so that hashing costs it no time.
+class HashBehind {
+ public:
+  HashBehind() : thread_([this] { work(); }) {}
+  ~HashBehind() { finish(); }
+  HashBehind(const HashBehind&) = delete;
+  HashBehind& operator=(const HashBehind&) = delete;
+
+  // Takes the bytes (the caller's buffer is left empty); waits while too
+  // much is queued, so that memory stays bounded.
+  void add(std::string& bytes) {
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [&] { return queued_ < kMaxQueued; });
+    queued_ += bytes.size();
+    chunks_.push_back(std::move(bytes));
+    bytes.clear();
+    ready_.notify_one();
+  }
+  // The 32-byte digest of everything added; empty when hashing failed. Once.
+  std::string finish() {
+    {
+      std::lock_guard lock(mutex_);
+      if (done_) return digest_;
+      done_ = true;
+      ready_.notify_one();
+    }
+    if (thread_.joinable()) thread_.join();
+    return digest_;
+  }
+
+ private:
+  static constexpr std::size_t kMaxQueued = 4 << 20;
+
+  void work() {
+    Sha256 hash;
+    for (;;) {
+      std::string chunk;
+      {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return !chunks_.empty() || done_; });
+        if (chunks_.empty()) break;
+        chunk = std::move(chunks_.front());
+        chunks_.pop_front();
+        queued_ -= chunk.size();
+        room_.notify_one();
+      }
+      hash.update(chunk);
+    }
+    digest_ = hash.finish();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::deque<std::string> chunks_;
+  std::size_t queued_ = 0;
+  bool done_ = false;
+  std::string digest_;  // written by the thread before it ends
+  std::thread thread_;
+};
 
 }  // namespace
 
@@ -79,19 +142,13 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
   stopping_ = false;
   const unsigned generation = ++generation_;
   checks.maxSize = std::min(checks.maxSize, kMaxDownloadBytes);
-  const HttpTimeouts timeouts = {positive(task.connectTimeoutMs, 20000),
-                                 positive(task.sendTimeoutMs, 20000),
-                                 positive(task.receiveTimeoutMs, 20000)};
-  auto session = std::make_shared<InternetSession>(timeouts, task.userAgent, task.proxy);
   {
     std::lock_guard lock(mutex_);
     completionPending_ = false;
-    session_ = session;
   }
   running_ = true;
   try {
-    worker_ = std::thread(&Downloader::run, this, task, tempPath, std::move(checks), generation,
-                          std::move(session));
+    worker_ = std::thread(&Downloader::run, this, task, tempPath, std::move(checks), generation);
   } catch (...) {
     running_ = false;
     return false;
@@ -100,19 +157,31 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
 }
 
 void Downloader::run(DownloadTask task, std::string tempPath, DownloadChecks checks,
-                     unsigned generation, std::shared_ptr<InternetSession> session) {
+                     unsigned generation) {
+  // Made here, not on the UI thread: loading WinINet takes a while. stop()
+  // finds it through session_.
+  const HttpTimeouts timeouts = {positive(task.connectTimeoutMs, 20000),
+                                 positive(task.sendTimeoutMs, 20000),
+                                 positive(task.receiveTimeoutMs, 20000)};
   DownloadResult result;
   UniqueFile file;  // the temporary file, held from its creation to its move
   std::optional<DownloadFailure> failure;
   try {
+    auto session = std::make_shared<InternetSession>(timeouts, task.userAgent, task.proxy);
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) session->abort();
+      session_ = session;
+    }
     std::optional<HttpRequest> http;
     long long expected = -1;
     failure = !allowedType(task.destination, task.fileTypes)
                   ? DownloadFailure::Write
                   : connect(task, *session, http, result);
     if (!failure) failure = announce(*http, checks, generation, expected);
-    if (!failure)
+    if (!failure) {
       failure = receive(task, tempPath, *session, *http, checks, expected, file, result);
+    }
     http.reset();  // its handles go before the session can
     if (!failure) failure = settle(task, tempPath, file);
   } catch (...) {
@@ -187,7 +256,7 @@ std::optional<DownloadFailure> Downloader::receive(const DownloadTask& task,
   std::string pending;
   pending.reserve(flushAt + readSize);
   std::string head;
-  Sha256 hash;
+  HashBehind hash;
   long long total = 0;
   const ULONGLONG begin = ::GetTickCount64();
   for (;;) {
@@ -207,24 +276,24 @@ std::optional<DownloadFailure> Downloader::receive(const DownloadTask& task,
       if (checks.head.compare(0, head.size(), head) != 0) return DownloadFailure::Head;
     }
     received_ = static_cast<int>(total);
-    // Hashed as it is written: one hash call per write, not per read.
+    // Written, then hashed behind the transfer: one hash call per write.
     if (pending.size() >= flushAt) {
-      hash.update(pending);
       if (!writeAll(file.get(), pending)) return DownloadFailure::Write;
-      pending.clear();
+      hash.add(pending);
+      pending.reserve(flushAt + readSize);
     }
     if (task.speedLimit > 0) {
       const ULONGLONG due = begin + static_cast<ULONGLONG>(total * 1000 / task.speedLimit);
       while (::GetTickCount64() < due && !stopping_) ::Sleep(10);
     }
   }
-  hash.update(pending);
   if (!writeAll(file.get(), pending) || !::FlushFileBuffers(file.get())) {
     return DownloadFailure::Write;
   }
   // A connection that ended early is not the file the server announced.
   if (expected >= 0 && total != expected) return DownloadFailure::Short;
   if (head != checks.head) return DownloadFailure::Head;
+  hash.add(pending);
   const std::string digest = hash.finish();
   if (digest.empty()) return DownloadFailure::Hash;
   result.size = total;

@@ -109,8 +109,7 @@ class Downloader {
   void shutdown();
 
  private:
-  void run(DownloadTask task, std::string tempPath, DownloadChecks checks, unsigned generation,
-           std::shared_ptr<InternetSession> session);
+  void run(DownloadTask task, std::string tempPath, DownloadChecks checks, unsigned generation);
   // The steps of a transfer, each with the reason it failed, if it did.
   std::optional<DownloadFailure> connect(const DownloadTask& task, InternetSession& session,
                                          std::optional<HttpRequest>& http, DownloadResult& result);

@@ -217,11 +217,13 @@ struct TimerTraits {  // a timer-queue timer; the close waits for its callback
 // What the fetching thread and the deadline share. Whichever comes first
 // answers; the deadline also aborts the session.
 struct AsyncFetch {
-  AsyncFetch(const HttpTimeouts& timeouts, std::function<void(std::optional<Bytes>)> callback)
-      : session(timeouts), done(std::move(callback)) {}
-  InternetSession session;
+  explicit AsyncFetch(std::function<void(std::optional<Bytes>)> callback)
+      : done(std::move(callback)) {}
   std::function<void(std::optional<Bytes>)> done;
   std::atomic<bool> answered{false};
+  std::mutex mutex;  // guards the two members below
+  std::unique_ptr<InternetSession> session;
+  bool expired = false;
 
   void answer(std::optional<Bytes> body) {
     if (answered.exchange(true)) return;
@@ -231,7 +233,11 @@ struct AsyncFetch {
 
 void CALLBACK onDeadline(void* context, BOOLEAN) {
   auto* fetch = static_cast<AsyncFetch*>(context);
-  fetch->session.abort();
+  {
+    std::lock_guard lock(fetch->mutex);
+    fetch->expired = true;
+    if (fetch->session) fetch->session->abort();
+  }
   fetch->answer(std::nullopt);
 }
 
@@ -261,17 +267,23 @@ std::optional<Bytes> fetchBody(InternetSession& session, const std::string& url,
 
 void httpGetAsync(const std::string& url, std::size_t maxBytes, const HttpTimeouts& timeouts,
                   DWORD deadlineMs, std::function<void(std::optional<Bytes>)> done) {
-  auto fetch = std::make_shared<AsyncFetch>(timeouts, std::move(done));
+  auto fetch = std::make_shared<AsyncFetch>(std::move(done));
   const ULONGLONG deadline = ::GetTickCount64() + deadlineMs;
   try {
-    std::thread([fetch, url, maxBytes, deadline, deadlineMs] {
-      std::optional<Bytes> body;
+    std::thread([fetch, url, maxBytes, timeouts, deadline, deadlineMs] {
       try {
         UniqueHandle<TimerTraits> timer;
         ::CreateTimerQueueTimer(timer.put(), nullptr, onDeadline, fetch.get(), deadlineMs, 0,
                                 WT_EXECUTEONLYONCE);
-        body = fetchBody(fetch->session, url, maxBytes, deadline);
-        fetch->answer(std::move(body));
+        // Made here, not on the UI thread: loading WinINet takes a while.
+        auto made = std::make_unique<InternetSession>(timeouts);
+        InternetSession* session = made.get();
+        {
+          std::lock_guard lock(fetch->mutex);
+          if (fetch->expired) made->abort();
+          fetch->session = std::move(made);
+        }
+        fetch->answer(fetchBody(*session, url, maxBytes, deadline));
         // The timer goes here, waiting for a callback under way: it uses `fetch`.
       } catch (...) {
         fetch->answer(std::nullopt);
