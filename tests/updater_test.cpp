@@ -88,12 +88,17 @@ class UpdaterTest : public ::testing::Test {
     ::DeleteFileA(marker_.c_str());
   }
 
-  // Starts the copy, answers OK on the prompt and waits for the update window.
-  HWND acceptUpdate(RunningApp& app) {
-    if (!app.launch(runDir_.path(), exe_)) return nullptr;
+  // Starts the copy and answers OK on the prompt; false when either fails.
+  bool answerOk(RunningApp& app) {
+    if (!app.launch(runDir_.path(), exe_)) return false;
     HWND box = app.waitForWindow("更新提示", true, 30000);
-    if (!box) return nullptr;
+    if (!box) return false;
     e2e::postClick(::GetDlgItem(box, IDOK));
+    return true;
+  }
+  // The same, then waits for the update window.
+  HWND acceptUpdate(RunningApp& app) {
+    if (!answerOk(app)) return nullptr;
     return app.waitForWindow(uids::kTitle, true, 15000);
   }
   // A slow download of a large executable.
@@ -293,10 +298,7 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
     server_->route(kExePath, c.exe);
     const int before = server_->hits(kExePath);
     RunningApp app;
-    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
-    HWND prompt = app.waitForWindow("更新提示", true, 30000);
-    ASSERT_NE(prompt, nullptr);
-    e2e::postClick(::GetDlgItem(prompt, IDOK));
+    ASSERT_TRUE(answerOk(app));
     // A transfer that fails at once may close its window before it is seen.
     HWND window = app.waitForWindow(uids::kTitle, true, 3000);
     ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > before; }, 10000));
@@ -380,10 +382,7 @@ TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
     const int fetched = server_->hits(kVersionPath);
     const int downloads = server_->hits(kExePath);
     RunningApp app;
-    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
-    HWND box = app.waitForWindow("更新提示", true, 30000);
-    ASSERT_NE(box, nullptr);
-    e2e::postClick(::GetDlgItem(box, IDOK));
+    ASSERT_TRUE(answerOk(app));
     if (c.updates) {
       // The new version starts; without its script the old exe simply stays.
       ASSERT_EQ(::WaitForSingleObject(app.process(), 30000), WAIT_OBJECT_0);
