@@ -37,7 +37,12 @@ int Program::run() {
   std::atexit(endOfProgram);
 
   mainWindow_ = std::make_unique<platform::Form>(mainFormSpec());
-  if (!mainWindow_->create()) return 1;
+  const auto place = [](int width, int height) {
+    const Point at = windowPlacement(::GetSystemMetrics(SM_CXSCREEN),
+                                     ::GetSystemMetrics(SM_CYSCREEN), width, height);
+    return POINT{at.x, at.y};
+  };
+  if (!mainWindow_->create(place)) return 1;
   mainWindow_->setQuitOnClose(true);
   languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
   switcher_ = std::make_unique<lang::Switcher>(*languageView_, *registry_);
@@ -58,10 +63,6 @@ int Program::run() {
 // background; its answer comes back to this thread for the compare, the
 // prompt and the starter, and the language display runs once more last.
 void Program::onCreated() {
-  const RECT frame = mainWindow_->bounds();
-  const Point at = windowPlacement(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                                   frame.right - frame.left, frame.bottom - frame.top);
-  mainWindow_->move(at.x, at.y);
   mainWindow_->setTitle("Kelvora v" + mainWindow_->text(ids::kVersionLabel));
   switcher_->showState();
   mainWindow_->show();

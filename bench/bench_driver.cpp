@@ -1,6 +1,7 @@
 // Measurements under Wine, one per command; prints "name value" lines that
 // bench/run collects. Every figure is the median of repeated runs.
-//   startup KELVORA FLOOR N     start-up to labels filled, server refusing
+//   startup KELVORA FLOOR FORM N  start-up to labels filled, server refusing,
+//                               against a bare window and against the bare form
 //   hung KELVORA N              start-up with a server that never answers
 //   trickle KELVORA N           start-up with a server sending one byte a second
 //   prompt KELVORA N            from the server's answer to the prompt on screen
@@ -77,14 +78,17 @@ double timeStart(const std::string& exe, const std::string& title, bool prefix, 
   return elapsed;
 }
 
-int startup(const std::string& kelvora, const std::string& floor, int runs) {
-  std::vector<double> k, f;
+int startup(const std::string& kelvora, const std::string& floor, const std::string& formFloor,
+            int runs) {
+  std::vector<double> k, f, form;
   timeStart(floor, "Floor", false, 1);  // warm the wineserver and the caches
   for (int i = 0; i < runs; ++i) {
     f.push_back(timeStart(floor, "Floor", false, 1));
+    form.push_back(timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId));
     k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
   }
   report("startup_floor_ms", median(f));
+  report("startup_form_floor_ms", median(form));
   report("startup_kelvora_ms", median(k));
   report("window_refusing_ms", median(k));
   return 0;
@@ -366,7 +370,7 @@ int main(int argc, char** argv) {
     return i < argc ? testing_support::windowsPath(argv[i]) : std::string();
   };
   auto count = [&](int i) { return i < argc ? std::atoi(argv[i]) : 5; };
-  if (command == "startup") return startup(arg(2), arg(3), count(4));
+  if (command == "startup") return startup(arg(2), arg(3), arg(4), count(5));
   if (command == "hung") return hung(arg(2), count(3));
   if (command == "trickle") return trickle(arg(2), count(3));
   if (command == "prompt") return prompt(arg(2), count(3));

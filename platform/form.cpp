@@ -42,7 +42,7 @@ int Form::scale(int pixels) const {
   return ::MulDiv(pixels, dpi_, 96);
 }
 
-bool Form::create() {
+bool Form::create(const Placement& place) {
   if (hwnd_) return true;
   HINSTANCE instance = ::GetModuleHandleA(nullptr);
   if (!registerClass(instance, &Form::windowProc)) return false;
@@ -59,16 +59,18 @@ bool Form::create() {
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame = {0, 0, scale(spec_.clientWidth), scale(spec_.clientHeight)};
   ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const POINT at = place ? place(width, height) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
   // windowProc stores hwnd_ while the window is being created.
-  ::CreateWindowExA(0, kClassName, spec_.title, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                    this);
+  ::CreateWindowExA(0, kClassName, spec_.title, style, at.x, at.y, width, height, nullptr, nullptr,
+                    instance, this);
   if (!hwnd_) return false;
 
   for (const ControlSpec& c : spec_.controls) {
     const char* cls = "STATIC";
     DWORD cstyle = WS_CHILD | WS_VISIBLE;
-    DWORD exStyle = 0;
+    DWORD exStyle = WS_EX_NOPARENTNOTIFY;  // nothing here listens
     switch (c.kind) {
       case ControlKind::Button:
         cls = "BUTTON";
@@ -80,7 +82,7 @@ bool Form::create() {
       case ControlKind::Edit:
         cls = "EDIT";
         cstyle |= ES_AUTOHSCROLL | WS_TABSTOP;
-        exStyle = WS_EX_CLIENTEDGE;
+        exStyle |= WS_EX_CLIENTEDGE;
         break;
       case ControlKind::GroupBox:
         cls = "BUTTON";
@@ -109,8 +111,9 @@ bool Form::create() {
 
 void Form::show() {
   if (!hwnd_) return;
+  // Painted from the message loop like any window: forcing the paint here
+  // would keep the thread from answering until every control is drawn.
   ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-  ::UpdateWindow(hwnd_);
 }
 
 void Form::hide() {
@@ -157,16 +160,6 @@ std::string Form::title() const {
 
 void Form::setTitle(std::string_view text) {
   if (hwnd_) ::SetWindowTextA(hwnd_, std::string(text).c_str());
-}
-
-RECT Form::bounds() const {
-  RECT r = {};
-  if (hwnd_) ::GetWindowRect(hwnd_, &r);
-  return r;
-}
-
-void Form::move(int left, int top) {
-  if (hwnd_) ::SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 void Form::setProgress(std::string_view name, int position) {

@@ -44,8 +44,13 @@ class Form {
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
-  // Builds the window and its controls, hidden. False when Windows refuses.
-  bool create();
+  // Where a window of the given outer size goes, in screen pixels.
+  using Placement = std::function<POINT(int width, int height)>;
+
+  // Builds the window and its controls, hidden, at `place`'s answer (the
+  // system's default place without one): moving it afterwards costs a
+  // round trip to the display. False when Windows refuses.
+  bool create(const Placement& place = {});
   void show();
   void hide();
   // Destroys the window (its controls and timers with it); safe to repeat.
@@ -61,9 +66,6 @@ class Form {
   void setText(std::string_view name, std::string_view text);
   std::string title() const;
   void setTitle(std::string_view text);
-  RECT bounds() const;
-  // Moves the window to (left, top) in screen pixels, keeping its size.
-  void move(int left, int top);
 
   void setProgress(std::string_view name, int position);
   int progress(std::string_view name) const;
