@@ -1,6 +1,6 @@
 #include "app/main_form.h"
 
-#include "app/control_ids.h"
+#include "platform/form.h"
 #include "build_config.h"
 
 namespace app {

@@ -2,15 +2,16 @@
 
 #include <cstdlib>
 
-#include "app/control_ids.h"
-#include "app/language_view.h"
 #include "app/main_form.h"
+#include "app/main_window_language_view.h"
 #include "app/placement.h"
 #include "app/update_urls.h"
 #include "build_config.h"
+#include "platform/message_loop.h"
 #include "platform/shell.h"
 #include "platform/ui_post.h"
 #include "update/update_check.h"
+#include "platform/url.h"
 #include "update/version.h"
 
 namespace app {
@@ -67,8 +68,8 @@ void Program::onCreated() {
   switcher_->showState();
   mainWindow_->show();
   update::checkForUpdate(
-      mainWindow_->text(ids::kVersionLabel), update::joinUrl(updateBaseUrl(), update::kVersionFile),
-      update::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
+      mainWindow_->text(ids::kVersionLabel), platform::joinUrl(updateBaseUrl(), update::kVersionFile),
+      platform::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
       [this](const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName) {
         return updater_->start(versionUrl, downloadUrl, fileName);

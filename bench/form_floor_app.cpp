@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/control_ids.h"
 #include "app/main_form.h"
 #include "platform/form.h"
 

@@ -4,20 +4,21 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/in_place.h"
-#include "platform/pause.h"
+#include "platform/path.h"
+#include "platform/message_loop.h"
 #include "platform/shell.h"
 #include "registry/registry_tool.h"
 
 namespace lang {
 namespace {
 
-// The existence test and the create/delete use different separators; both
-// name the same file.
+// The existence test and the create/delete use different separators after
+// the folder's own trailing one; both name the same file.
 std::string markerTestPath() {
-  return platform::documentsFolder() + "\\" + kMarkerName;
+  return platform::joinPathAsIs(platform::documentsFolder(), '\\', kMarkerName);
 }
 std::string markerWritePath() {
-  return platform::documentsFolder() + "/" + kMarkerName;
+  return platform::joinPathAsIs(platform::documentsFolder(), '/', kMarkerName);
 }
 
 }  // namespace

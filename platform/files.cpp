@@ -4,7 +4,7 @@
 
 #include "platform/handles.h"
 #include "platform/in_place.h"
-#include "platform/pause.h"
+#include "platform/message_loop.h"
 
 namespace platform {
 

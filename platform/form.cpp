@@ -305,16 +305,6 @@ void dispatchMessage(MSG& msg) {
   ::DispatchMessageA(&msg);
 }
 
-int runMessageLoop() {
-  MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) dispatchMessage(msg);
-  return static_cast<int>(msg.wParam);
-}
-
-void quitMessageLoop(int exitCode) {
-  ::PostQuitMessage(exitCode);
-}
-
 int messageBox(std::string_view text, std::string_view caption, UINT flags, HWND owner) {
   return ::MessageBoxA(owner, std::string(text).c_str(), std::string(caption).c_str(), flags);
 }

@@ -101,12 +101,6 @@ class Form {
 // Alt with a mnemonic presses that control.
 void dispatchMessage(MSG& msg);
 
-// Runs the message loop until WM_QUIT; returns its exit code.
-int runMessageLoop();
-
-// Asks the message loop of this thread to end with `exitCode`.
-void quitMessageLoop(int exitCode);
-
 // MessageBoxA, modal to `owner` (none when null).
 int messageBox(std::string_view text, std::string_view caption, UINT flags, HWND owner = nullptr);
 

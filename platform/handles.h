@@ -1,8 +1,11 @@
-// Move-only owners for Windows handles: copy is deleted, close is noexcept and
-// happens exactly once, on every path.
+// Move-only owners for Windows handles, all of them here: copy is deleted,
+// close is noexcept and happens exactly once, on every path. (A WinINet
+// handle is owned through its session instead: see platform/http.h.)
 #pragma once
 
 #include <windows.h>
+
+#include "platform/system_library.h"
 
 #include <utility>
 
@@ -67,6 +70,47 @@ struct GdiObjectTraits {
   static pointer invalid() noexcept { return nullptr; }
   static void close(pointer h) noexcept { ::DeleteObject(h); }
 };
+
+// CNG handles, closed through the table loaded from the system folder.
+struct AlgorithmTraits {
+  using pointer = BCRYPT_ALG_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { cng().BCryptCloseAlgorithmProvider(h, 0); }
+};
+using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
+
+struct CngKeyTraits {
+  using pointer = BCRYPT_KEY_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { cng().BCryptDestroyKey(h); }
+};
+using UniqueCngKey = UniqueHandle<CngKeyTraits>;
+
+struct HashTraits {
+  using pointer = BCRYPT_HASH_HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer h) noexcept { cng().BCryptDestroyHash(h); }
+};
+using UniqueHash = UniqueHandle<HashTraits>;
+
+// The predefined roots are never closed, so a handle that RegOpenKey handed
+// back unchanged for an empty path is safe here.
+inline bool isPredefinedKey(HKEY key) noexcept {
+  return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE ||
+         key == HKEY_USERS || key == HKEY_PERFORMANCE_DATA || key == HKEY_CURRENT_CONFIG ||
+         key == HKEY_DYN_DATA;
+}
+
+struct KeyTraits {
+  using pointer = HKEY;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer key) noexcept {
+    if (!isPredefinedKey(key)) ::RegCloseKey(key);
+  }
+};
+
+using UniqueKey = UniqueHandle<KeyTraits>;
+
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;

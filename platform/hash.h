@@ -1,33 +1,12 @@
-// SHA-256 through CNG (Windows 7 calls only), and owners of CNG handles. Any thread.
+// SHA-256 through CNG (Windows 7 calls only). Any thread.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "platform/handles.h"
-#include "platform/system_library.h"
 
 namespace platform {
-
-struct AlgorithmTraits {
-  using pointer = BCRYPT_ALG_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { cng().BCryptCloseAlgorithmProvider(h, 0); }
-};
-using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
-
-struct CngKeyTraits {
-  using pointer = BCRYPT_KEY_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { cng().BCryptDestroyKey(h); }
-};
-using UniqueCngKey = UniqueHandle<CngKeyTraits>;
-
-struct HashTraits {
-  using pointer = BCRYPT_HASH_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { cng().BCryptDestroyHash(h); }
-};
 
 // A running SHA-256. A failed CNG call (or no bcrypt.dll in the system
 // folder) makes every later step fail, and finish() give the empty text.
@@ -43,7 +22,7 @@ class Sha256 {
 
  private:
   UniqueAlgorithm algorithm_;  // outlives the hash object made from it
-  UniqueHandle<HashTraits> hash_;
+  UniqueHash hash_;
   bool ok_ = false;
 };
 

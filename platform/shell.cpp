@@ -9,6 +9,7 @@
 
 #include "platform/code_page.h"
 #include "platform/handles.h"
+#include "platform/path.h"
 #include "platform/system_library.h"
 
 namespace platform {
@@ -105,18 +106,15 @@ bool openThroughDesktop(const std::string& target) {
 std::string documentsFolder() {
   char buffer[MAX_PATH] = {};
   if (!::SHGetSpecialFolderPathA(nullptr, buffer, CSIDL_PERSONAL, FALSE)) return {};
-  std::string path(buffer);
-  if (!path.empty() && path.back() != '\\') path += '\\';
-  return path;
+  // With its trailing backslash, like the temp folder's.
+  return buffer[0] ? joinPath(buffer, "", ansiLeadBytes()) : std::string();
 }
 
 std::string tempFolder() {
   char buffer[MAX_PATH + 1] = {};
   const DWORD n = ::GetTempPathA(sizeof buffer, buffer);
   if (n == 0 || n >= sizeof buffer) return {};
-  std::string path(buffer, n);
-  if (path.back() != '\\') path += '\\';
-  return path;
+  return joinPath(std::string_view(buffer, n), "", ansiLeadBytes());
 }
 
 std::string exePath() {

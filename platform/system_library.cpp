@@ -1,5 +1,8 @@
 #include "platform/system_library.h"
 
+#include "platform/code_page.h"
+#include "platform/path.h"
+
 #include <string>
 
 namespace platform {
@@ -37,11 +40,17 @@ HMODULE loadSystemLibrary(const char* name) noexcept {
   if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
   // Windows without LOAD_LIBRARY_SEARCH_*: the full path, and the DLL's own
   // imports looked up from its folder rather than from ours.
-  char folder[MAX_PATH] = {};
-  const UINT n = ::GetSystemDirectoryA(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  const std::string path = std::string(folder, n) + "\\" + name;
+  const std::string path = systemFilePath(SystemFolder::System, name);
+  if (path.empty()) return nullptr;
   return ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+std::string systemFilePath(SystemFolder folder, std::string_view name) {
+  char buffer[MAX_PATH] = {};
+  const UINT n = folder == SystemFolder::System ? ::GetSystemDirectoryA(buffer, MAX_PATH)
+                                                : ::GetSystemWindowsDirectoryA(buffer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return joinPath(std::string_view(buffer, n), name, ansiLeadBytes());
 }
 
 const WinInetApi& winInet() noexcept {

@@ -10,6 +10,9 @@
 #include <oleauto.h>
 #include <wininet.h>
 
+#include <string>
+#include <string_view>
+
 namespace platform {
 
 // From now on this process loads DLLs from the system folder only (and what
@@ -22,6 +25,14 @@ bool restrictDllSearchToSystem() noexcept;
 // loaded. Each call takes a reference that is never given back: the tables
 // below call it once each and keep the DLL for the life of the process.
 HMODULE loadSystemLibrary(const char* name) noexcept;
+
+enum class SystemFolder { System, Windows };
+
+// The full path of `name` in the system folder (System32) or the Windows
+// folder: a bare name would be looked up in our own folder and the current
+// one first, where anyone could plant a copy. Empty when Windows does not
+// say where the folder is.
+std::string systemFilePath(SystemFolder folder, std::string_view name);
 
 // The WinINet calls the program makes. Either every member is set or none.
 struct WinInetApi {

@@ -24,4 +24,11 @@ bool redirectAllowed(std::string_view from, std::string_view to) {
   return isHttps(to) || startsWithNoCase(to, "http://");
 }
 
+std::string joinUrl(std::string_view base, std::string_view last) {
+  std::string url(base);
+  if (url.empty() || url.back() != '/') url += '/';
+  url += last;
+  return url;
+}
+
 }  // namespace platform

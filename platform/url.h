@@ -1,6 +1,7 @@
 // Rules for URLs the program fetches. No Windows API here.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -9,5 +10,8 @@ namespace platform {
 // only to http or https, and once on https, only to https, so that a signed
 // download can never end on a connection anyone on the way can answer.
 bool redirectAllowed(std::string_view from, std::string_view to);
+
+// `base` with the fixed last component appended ("/" added when missing).
+std::string joinUrl(std::string_view base, std::string_view last);
 
 }  // namespace platform

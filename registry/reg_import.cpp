@@ -8,6 +8,7 @@
 #include "platform/handles.h"
 #include "platform/in_place.h"
 #include "platform/process.h"
+#include "platform/system_library.h"
 #include "platform/shell.h"
 #include "registry/reg_text.h"
 #include "registry/registry_tool.h"
@@ -37,14 +38,9 @@ platform::UniqueFile createTempRegFile(std::string& path) {
   return {};
 }
 
-// The system's regedit by full path: a bare name would be looked up in our
-// own folder and the current one first, where anyone could plant one. With
-// redirection off this is the 64-bit regedit on 64-bit Windows.
+// With redirection off this is the 64-bit regedit on 64-bit Windows.
 std::string regeditPath() {
-  char folder[MAX_PATH] = {};
-  const UINT n = ::GetSystemWindowsDirectoryA(folder, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  return std::string(folder, n) + "\\regedit.exe";
+  return platform::systemFilePath(platform::SystemFolder::Windows, "regedit.exe");
 }
 
 // Runs regedit silently on the file and waits for it; true when it started.
@@ -87,38 +83,42 @@ bool RegistryTool::importRegFile(const std::string& path) {
   return runRegedit(path);
 }
 
-bool RegistryTool::regWriteDword(int root, const std::string& valuePath, std::uint32_t value) {
+// The writes go to the 64-bit view through regedit; on 32-bit Windows there
+// is none. `text` makes the .reg text, or nothing for a path it cannot name.
+template <typename MakeText>
+bool RegistryTool::writeThroughRegedit(MakeText text) {
   if (!is64BitWindows) return false;
-  const auto text = regDwordText(rootName(root), valuePath, value, platform::ansiLeadBytes());
-  return text && importRegText(*text);
-}
-
-bool RegistryTool::regWriteString(int root, const std::string& valuePath, const std::string& text) {
-  if (!is64BitWindows) return false;
-  const auto reg = regStringText(rootName(root), valuePath, text, platform::ansiLeadBytes());
+  const std::optional<std::string> reg = text(platform::ansiLeadBytes());
   return reg && importRegText(*reg);
 }
 
+bool RegistryTool::regWriteDword(int root, const std::string& valuePath, std::uint32_t value) {
+  return writeThroughRegedit(
+      [&](const auto& lead) { return regDwordText(rootName(root), valuePath, value, lead); });
+}
+
+bool RegistryTool::regWriteString(int root, const std::string& valuePath, const std::string& text) {
+  return writeThroughRegedit(
+      [&](const auto& lead) { return regStringText(rootName(root), valuePath, text, lead); });
+}
+
 bool RegistryTool::regWriteBinary(int root, const std::string& valuePath, const Bytes& data) {
-  if (!is64BitWindows) return false;
-  const auto text = regBinaryText(rootName(root), valuePath, data, platform::ansiLeadBytes());
-  return text && importRegText(*text);
+  return writeThroughRegedit(
+      [&](const auto& lead) { return regBinaryText(rootName(root), valuePath, data, lead); });
 }
 
 bool RegistryTool::regWriteMultiString(int root, const std::string& valuePath,
                                        const std::string& text) {
-  if (!is64BitWindows) return false;
-  const auto reg =
-      regMultiStringText(rootName(root), valuePath, ansiToUtf16(text), platform::ansiLeadBytes());
-  return reg && importRegText(*reg);
+  return writeThroughRegedit([&](const auto& lead) {
+    return regMultiStringText(rootName(root), valuePath, ansiToUtf16(text), lead);
+  });
 }
 
 bool RegistryTool::regWriteExpandString(int root, const std::string& valuePath,
                                         const std::string& text) {
-  if (!is64BitWindows) return false;
-  const auto reg =
-      regExpandStringText(rootName(root), valuePath, ansiToUtf16(text), platform::ansiLeadBytes());
-  return reg && importRegText(*reg);
+  return writeThroughRegedit([&](const auto& lead) {
+    return regExpandStringText(rootName(root), valuePath, ansiToUtf16(text), lead);
+  });
 }
 
 }  // namespace registry

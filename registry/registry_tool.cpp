@@ -133,9 +133,9 @@ const char* RegistryTool::rootName(int root) {
   return rootNameOf(root);
 }
 
-LONG RegistryTool::openKey(HKEY root, const std::string& path, UniqueKey& key) {
+LONG RegistryTool::openKey(HKEY root, const std::string& path, platform::UniqueKey& key) {
   LONG rc = ::RegOpenKeyA(root, path.c_str(), key.put());
-  if (rc == ERROR_SUCCESS && key.get() == root && !isPredefinedKey(root)) {
+  if (rc == ERROR_SUCCESS && key.get() == root && !platform::isPredefinedKey(root)) {
     // That is the caller's handle, not ours to close: take a new one.
     key.release();
     rc = ::RegOpenKeyExA(root, nullptr, 0, MAXIMUM_ALLOWED, key.put());
@@ -147,7 +147,7 @@ LONG RegistryTool::openKey(HKEY root, const std::string& path, UniqueKey& key) {
   return rc;
 }
 
-LONG RegistryTool::openKey64(HKEY root, const std::string& path, UniqueKey& key) {
+LONG RegistryTool::openKey64(HKEY root, const std::string& path, platform::UniqueKey& key) {
   return ::RegOpenKeyExA(root, path.c_str(), 0, kQuery64, key.put());
 }
 
@@ -208,7 +208,7 @@ std::optional<Bytes> RegistryTool::query(int root, const std::string& valuePath)
   std::string path = valuePath;
   bool isKeyPath = false;
   const std::string name = splitValuePath(path, isKeyPath);
-  UniqueKey key;
+  platform::UniqueKey key;
   if (openKey(rootHandle(root), path, key) != ERROR_SUCCESS) return std::nullopt;
   return queryOpenKey(key.get(), name);
 }
@@ -219,7 +219,7 @@ std::optional<Bytes> RegistryTool::query64(int root, const std::string& valuePat
     std::string path = valuePath;
     bool isKeyPath = false;
     const std::string name = splitValuePath(path, isKeyPath);
-    UniqueKey key;
+    platform::UniqueKey key;
     if (openKey64(rootHandle(root), path, key) != ERROR_SUCCESS) return false;
     ReflectionOff reflection(key.get());
     data = queryOpenKey(key.get(), name);
@@ -237,7 +237,7 @@ bool RegistryTool::deleteEntry(int root, const std::string& valuePath) {
   std::string path = valuePath;
   bool isKeyPath = false;
   splitValuePath(path, isKeyPath);
-  UniqueKey key;
+  platform::UniqueKey key;
   if (isKeyPath) {
     if (openKey(rootHandle(root), path, key) != ERROR_SUCCESS) return false;
     return ::RegDeleteValueA(key.get(), nullptr) == ERROR_SUCCESS;
@@ -256,7 +256,7 @@ bool RegistryTool::deleteEntry64(int root, const std::string& valuePath) {
                                             : splitParent(valuePath, platform::ansiLeadBytes());
     if (!isKeyPath && subkey.empty()) return false;
     // Deleting needs more than the query right of openKey64.
-    UniqueKey key;
+    platform::UniqueKey key;
     if (::RegOpenKeyExA(rootHandle(root), parent.c_str(), 0,
                         KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY,
                         key.put()) != ERROR_SUCCESS) {
@@ -309,7 +309,7 @@ bool RegistryTool::write(int root, const std::string& valuePath, DWORD type, con
   std::string path = valuePath;
   bool isKeyPath = false;
   const std::string name = splitValuePath(path, isKeyPath);
-  UniqueKey key;
+  platform::UniqueKey key;
   if (::RegCreateKeyA(rootHandle(root), path.c_str(), key.put()) != ERROR_SUCCESS) return false;
   return ::RegSetValueExA(key.get(), name.c_str(), 0, type,
                           reinterpret_cast<const BYTE*>(data.data()),

@@ -20,7 +20,7 @@
 
 #include "platform/text.h"
 #include "registry/array.h"
-#include "registry/key.h"
+#include "platform/handles.h"
 #include "registry/value_path.h"
 
 namespace registry {
@@ -69,7 +69,7 @@ class RegistryTool {
   virtual const char* rootName(int root);  // 4
   // `key` always gets a handle of its own, also for an empty path (where
   // RegOpenKeyA hands back `root` itself); the caller's handle stays its own.
-  virtual LONG openKey(HKEY root, const std::string& path, UniqueKey& key);  // 5
+  virtual LONG openKey(HKEY root, const std::string& path, platform::UniqueKey& key);  // 5
   virtual std::string splitValuePath(std::string& path, bool& isKeyPath);    // 6
   virtual std::string bytesToHex(const Bytes& bytes, std::optional<int> start,
                                  std::optional<int> count, bool commaSeparated);  // 7
@@ -114,7 +114,7 @@ class RegistryTool {
   virtual bool deleteEntry64(int root, const std::string& valuePath);            // 33
   virtual std::size_t listTree64(Array<TreeEntry>& result, int root, std::string& keyPath, int mode,
                                  ProgressRoutine progress);                                 // 34
-  virtual LONG openKey64(HKEY root, const std::string& path, UniqueKey& key);               // 35
+  virtual LONG openKey64(HKEY root, const std::string& path, platform::UniqueKey& key);               // 35
   virtual std::uint32_t read64Int(int root, const std::string& valuePath);                  // 36
   virtual Bytes read64Binary(int root, const std::string& valuePath);                       // 37
   virtual std::string read64String(int root, const std::string& valuePath);                 // 38
@@ -140,8 +140,10 @@ class RegistryTool {
   bool write(int root, const std::string& valuePath, DWORD type, const Bytes& data);
   // The listing needs to enumerate subkeys, which openKey64's query-only
   // access does not allow.
-  LONG openKey64ForListing(HKEY root, const std::string& path, UniqueKey& key);
-  using Opener = LONG (RegistryTool::*)(HKEY, const std::string&, UniqueKey&);
+  LONG openKey64ForListing(HKEY root, const std::string& path, platform::UniqueKey& key);
+  using Opener = LONG (RegistryTool::*)(HKEY, const std::string&, platform::UniqueKey&);
+  template <typename MakeText>
+  bool writeThroughRegedit(MakeText text);
   // `redirection`: switched off for the 64-bit listing (which also turns
   // reflection off), null for the plain one.
   std::size_t walkTree(Array<TreeEntry>& result, int root, const std::string& keyPath, int mode,

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "platform/code_page.h"
-#include "platform/pause.h"
+#include "platform/message_loop.h"
 #include "platform/text.h"
 #include "registry/registry_tool.h"
 #include "registry/wow64.h"
@@ -12,7 +12,7 @@ namespace {
 
 struct PendingKey {
   HKEY key = nullptr;
-  UniqueKey owned;  // empty for the starting key, which the caller closes
+  platform::UniqueKey owned;  // empty for the starting key, which the caller closes
   std::string path;
 };
 
@@ -44,11 +44,11 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
   };
 
   Array<PendingKey> work;
-  UniqueKey start;
+  platform::UniqueKey start;
   if (keyPath.empty()) {
     std::string name;
     for (int i = 0; enumSubkey(rootKey, i, name) == ERROR_SUCCESS; ++i) {
-      UniqueKey child;
+      platform::UniqueKey child;
       if ((this->*open)(rootKey, name + "\\", child) == ERROR_SUCCESS) {
         // A name that is nothing but spaces ends the loop; other names are
         // recorded as they are, so that they can be opened again.
@@ -72,13 +72,13 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
     for (int i = 0; enumSubkey(start.get(), i, name) == ERROR_SUCCESS; ++i) {
       const std::string childPath = keyPath + "\\" + name;
       added(TreeEntry{TreeEntry::kKey, childPath, {}});
-      UniqueKey child;
+      platform::UniqueKey child;
       if ((this->*open)(start.get(), name, child) == ERROR_SUCCESS) {
         listValues(child.get(), childPath);
       }
     }
   } else if (mode == 1) {
-    if (!keyPath.empty()) work.append(PendingKey{start.get(), UniqueKey(), keyPath});
+    if (!keyPath.empty()) work.append(PendingKey{start.get(), platform::UniqueKey(), keyPath});
     while (!work.empty()) {
       PendingKey key = std::move(work.back());
       work.removeAt(work.size() - 1);
@@ -86,7 +86,7 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
       std::string name;
       for (int i = 0; enumSubkey(key.key, i, name) == ERROR_SUCCESS; ++i) {
         const std::string childPath = key.path + "\\" + name;
-        UniqueKey child;
+        platform::UniqueKey child;
         if ((this->*open)(key.key, name, child) != ERROR_SUCCESS) continue;
         added(TreeEntry{TreeEntry::kKey, childPath, {}});
         const HKEY raw = child.get();
@@ -97,7 +97,7 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
   return elementCount(&result);
 }
 
-LONG RegistryTool::openKey64ForListing(HKEY root, const std::string& path, UniqueKey& key) {
+LONG RegistryTool::openKey64ForListing(HKEY root, const std::string& path, platform::UniqueKey& key) {
   return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.put());
 }
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 #include "platform/files.h"
 #include "support/e2e_driver.h"
 #include "support/switch_fixture.h"

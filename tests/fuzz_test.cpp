@@ -7,6 +7,7 @@
 #include "lang/tokens.h"
 #include "support/code_pages.h"
 #include "update/version.h"
+#include "update/version_file.h"
 
 namespace {
 

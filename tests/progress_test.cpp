@@ -1,3 +1,4 @@
+#include "update/cleanup_script.h"
 #include "update/progress.h"
 
 #include <gtest/gtest.h>

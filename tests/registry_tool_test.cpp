@@ -97,7 +97,7 @@ TEST_F(RegistryToolTest, KeepsTheTwoViewsApart) {
     // The 32-bit build's plain calls go to Wow6432Node.
     EXPECT_EQ(tool.readString(kLm, path + "\\Where"), "");
     EXPECT_EQ(tool.read64String(kLm, path + "\\Written"), "");
-    registry::UniqueKey wow;
+    platform::UniqueKey wow;
     ASSERT_EQ(::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0,
                               KEY_QUERY_VALUE | KEY_WOW64_32KEY, wow.put()),
               ERROR_SUCCESS);
@@ -225,7 +225,7 @@ TEST_F(RegistryToolTest, EnumeratesUntilTheErrorCode) {
   EXPECT_EQ(tool.subkeyCount(scratch.get()), 3);
   {
     // An empty path opens the caller's key again; its owner closes only its own handle.
-    registry::UniqueKey again;
+    platform::UniqueKey again;
     ASSERT_EQ(tool.openKey(scratch.get(), "", again), ERROR_SUCCESS);
     EXPECT_NE(again.get(), scratch.get());
     EXPECT_EQ(tool.subkeyCount(again.get()), 3);

@@ -57,16 +57,16 @@ TEST(Signature, AFileFromTheReleaseScriptPasses) {
   const std::string body =
       platform::readFile(testing_support::besideThisExe("release-version.txt"));
   ASSERT_FALSE(body.empty());
-  const auto release = update::checkVersionFile(body, testPublicKey());
+  const auto release = update::checkVersionFile(body, testPublicKey(), platform::verifyEcdsaP256);
   ASSERT_TRUE(release) << body;
   EXPECT_EQ(release->version, testing_support::newerVersion());
   EXPECT_EQ(release->sha256, platform::toHex(platform::sha256(probe)));
   EXPECT_EQ(release->size, static_cast<long long>(probe.size()));
   // The tests' own signing says the same.
   EXPECT_TRUE(
-      update::checkVersionFile(testing_support::signedVersionFile("1.3", probe), testPublicKey()));
+      update::checkVersionFile(testing_support::signedVersionFile("1.3", probe), testPublicKey(), platform::verifyEcdsaP256));
   // Without a key the same file still names its version and hash.
-  const auto unsignedRead = update::checkVersionFile(body, "");
+  const auto unsignedRead = update::checkVersionFile(body, "", platform::verifyEcdsaP256);
   ASSERT_TRUE(unsignedRead);
   EXPECT_EQ(unsignedRead->sha256, release->sha256);
 }

@@ -8,7 +8,7 @@
 #include <random>
 #include <thread>
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 #include "support/switch_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/shell.h"

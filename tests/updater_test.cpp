@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -16,8 +16,9 @@
 #include "support/signing.h"
 #include "support/versions.h"
 #include "support/waits.h"
+#include "update/cleanup_script.h"
 #include "update/progress.h"
-#include "update/update_window.h"
+#include "update/update_form.h"
 #include "update/version.h"
 
 namespace {

@@ -26,4 +26,9 @@ TEST(RedirectAllowed, NeverLeavesHttps) {
   }
 }
 
+TEST(JoinUrl, OneSlashBeforeTheLastComponent) {
+  EXPECT_EQ(platform::joinUrl("http://h/k/", "version.txt"), "http://h/k/version.txt");
+  EXPECT_EQ(platform::joinUrl("http://h/k", "Kelvora.exe"), "http://h/k/Kelvora.exe");
+}
+
 }  // namespace

@@ -129,10 +129,8 @@ TEST(Sha256Line, FoundOnlyAsAWholeLine) {
   EXPECT_EQ(update::parseSha256Line("sha256=abc\nsha256=" + hex), hex);
 }
 
-TEST(UpdateNames, FileNameAndUrls) {
+TEST(UpdateNames, FileName) {
   EXPECT_EQ(update::updateFileName("1.3"), "Kelvora v1.3.exe");
-  EXPECT_EQ(update::joinUrl("http://h/k/", "version.txt"), "http://h/k/version.txt");
-  EXPECT_EQ(update::joinUrl("http://h/k", "Kelvora.exe"), "http://h/k/Kelvora.exe");
 }
 
 }  // namespace

@@ -37,21 +37,6 @@ std::string progressText(long long received, long long total, int position) {
   return text;
 }
 
-std::string cleanupScript(std::string_view runDirectory, std::string_view exeName) {
-  const std::string dir = std::string(runDirectory) + "\\";
-  std::string text =
-      "  Dim fso\r\n  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
-      "  Wscript.Sleep(1000)\r\n  fso.DeleteFile(\"";
-  text += dir;
-  text += exeName;
-  text += "\")";
-  text += "\r\n  fso.DeleteFile(\"";
-  text += dir;
-  text += "tem.vbs";
-  text += "\")";
-  return text;
-}
-
 }  // namespace update
 
 namespace update {

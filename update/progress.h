@@ -1,4 +1,4 @@
-// Progress figures and texts of the update window, and the clean-up script.
+// Progress figures and texts of the update window.
 // No Windows API here.
 #pragma once
 
@@ -25,9 +25,5 @@ std::string progressText(long long received, long long total, int position);
 // What the user is told when a download failed: one sentence that names the
 // reason in a user's words. `status` is the server's answer (0: none came).
 std::string downloadFailedText(platform::DownloadFailure failure, unsigned long status);
-
-// The script that removes the old executable and itself once the program has
-// ended: `runDirectory` has no trailing separator; `exeName` is a file name.
-std::string cleanupScript(std::string_view runDirectory, std::string_view exeName);
 
 }  // namespace update

@@ -6,8 +6,11 @@
 #include "platform/handles.h"
 #include "platform/hash.h"
 #include "platform/in_place.h"
+#include "platform/path.h"
 #include "platform/process.h"
-#include "update/progress.h"
+#include "platform/system_library.h"
+#include "platform/code_page.h"
+#include "update/cleanup_script.h"
 
 namespace update {
 namespace {
@@ -17,11 +20,6 @@ bool readHead(HANDLE file, char (&head)[2]) {
   return ::ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
 }
 
-std::string systemFolder() {
-  char buffer[MAX_PATH] = {};
-  const UINT n = ::GetSystemDirectoryA(buffer, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
-}
 
 }  // namespace
 
@@ -49,16 +47,17 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName) {
-  const std::string script = runDirectory + "\\tem.vbs";
+  const std::string script =
+      platform::joinPath(runDirectory, kCleanupScriptName, platform::ansiLeadBytes());
   // By full path, not through the .vbs association: a per-user handler would
   // otherwise run with our rights.
-  const std::string folder = systemFolder();
-  if (folder.empty() || !platform::removeInPlace(script)) return {};
+  const std::string wscript =
+      platform::systemFilePath(platform::SystemFolder::System, "wscript.exe");
+  if (wscript.empty() || !platform::removeInPlace(script)) return {};
   platform::UniqueFile held = platform::sealWritten(
       platform::createInPlace(script, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0), script,
       cleanupScript(runDirectory, exeName), FILE_ATTRIBUTE_HIDDEN);
   if (!held) return {};
-  const std::string wscript = folder + "\\wscript.exe";
   if (!platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript)) {
     return {};
   }

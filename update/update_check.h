@@ -8,24 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "update/version_file.h"
+
 namespace update {
 
-// Largest version file taken: anything bigger is not one.
-inline constexpr std::size_t kMaxVersionFile = 64 * 1024;
 // The whole fetch, however the server paces its bytes.
 inline constexpr unsigned kVersionFetchDeadlineMs = 10000;
-
-// What the server offers, once checked.
-struct Release {
-  std::string version;  // passes isSafeVersion
-  std::string sha256;   // 64 lowercase hex digits; empty when an unsigned file names none
-  long long size = -1;  // the exe's bytes; -1 when an unsigned file names none
-};
-
-// A version file's bytes checked as this build must: `publicKey` is the
-// build's key (64 bytes, X then Y), or empty for a build without one. With a
-// key only a file whose signature holds counts. nullopt means no answer.
-std::optional<Release> checkVersionFile(std::string_view body, std::string_view publicKey);
 
 // Fetches (within kVersionFetchDeadlineMs) and checks the version file off
 // the UI thread; `done` runs on the UI thread with the release, or nullopt

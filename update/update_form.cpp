@@ -1,6 +1,6 @@
 #include "update/update_form.h"
 
-#include "update/update_window.h"
+#include "platform/form.h"
 
 namespace update {
 namespace {

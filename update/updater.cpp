@@ -5,14 +5,14 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/in_place.h"
-#include "platform/pause.h"
+#include "platform/path.h"
+#include "platform/message_loop.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/ui_post.h"
 #include "update/progress.h"
 #include "update/self_replace.h"
 #include "update/update_form.h"
-#include "update/update_window.h"
 #include "update/version.h"
 
 namespace update {
@@ -42,9 +42,10 @@ std::string fileNameOf(const std::string& path) {
 
 }  // namespace
 
-// The folder already ends in a backslash; the name keeps its own.
 std::string downloadTempPath() {
-  return platform::tempFolder() + "\\update.temp";
+  // After the temp folder's own trailing backslash: the download's path has
+  // always been written with this double one, which Windows reads as one.
+  return platform::joinPathAsIs(platform::tempFolder(), '\\', kDownloadTempName);
 }
 
 Updater::Updater(platform::Downloader& engine, std::string publicKey)
@@ -78,7 +79,7 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
 void Updater::begin(const Release& release, const std::string& downloadUrl,
                     const std::string& fileName) {
   release_ = release;
-  newExePath_ = platform::runDirectory() + "\\" + fileName;
+  newExePath_ = platform::joinPath(platform::runDirectory(), fileName, platform::ansiLeadBytes());
   const std::string temp = downloadTempPath();
   if (!removeLeftover(temp)) return;
 

@@ -67,7 +67,9 @@ class Updater {
       platform::makeLifeToken();  // fetch answers for a gone updater are dropped
 };
 
-// "update.temp" in the user's temporary folder.
+inline constexpr char kDownloadTempName[] = "update.temp";
+
+// kDownloadTempName in the user's temporary folder.
 std::string downloadTempPath();
 
 }  // namespace update

@@ -1,22 +1,6 @@
 #include "update/version.h"
 
-#include "platform/text.h"
-
 namespace update {
-
-std::string parseVersionFile(std::string_view body) {
-  const std::string text = platform::bytesToText(body);
-  if (!text.empty() && text[0] == '<') return {};
-  // 1-based positions; -1 when missing, as the piece rule expects.
-  const auto open = text.find('[');
-  const auto close = text.find(']');
-  const long a = open == std::string::npos ? -1 : static_cast<long>(open) + 1;
-  const long b = close == std::string::npos ? -1 : static_cast<long>(close) + 1;
-  const long start = a + 1;
-  const long length = b - a - 1;
-  if (start < 1 || start > static_cast<long>(text.size()) || length <= 0) return {};
-  return text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
-}
 
 bool versionLess(std::string_view a, std::string_view b) {
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -49,13 +33,6 @@ std::string updateFileName(std::string_view version) {
   name += version;
   name += ".exe";
   return name;
-}
-
-std::string joinUrl(std::string_view base, std::string_view last) {
-  std::string url(base);
-  if (url.empty() || url.back() != '/') url += '/';
-  url += last;
-  return url;
 }
 
 }  // namespace update

@@ -1,17 +1,11 @@
-// The update server's version file and the comparison of versions as text.
-// No Windows API here.
+// Versions: compared as text, checked before one becomes a file name, and
+// the update's names on the server and on disk. No Windows API here.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace update {
-
-// The version in a version file's bytes: the text (up to the first zero
-// byte) between the first "[" and the first "]". Empty for an answer that
-// starts with "<" (an HTML page), for missing brackets, "]" before "[", or
-// nothing between them.
-std::string parseVersionFile(std::string_view body);
 
 // Byte-wise comparison with unsigned byte values; a prefix is the smaller,
 // the empty text is smaller than any other. "1.10" < "1.9".
@@ -24,9 +18,6 @@ bool isSafeVersion(std::string_view version);
 
 // "Kelvora v" + version + ".exe".
 std::string updateFileName(std::string_view version);
-
-// `base` with the fixed last component appended ("/" added when missing).
-std::string joinUrl(std::string_view base, std::string_view last);
 
 inline constexpr char kVersionFile[] = "version.txt";
 inline constexpr char kExecutableFile[] = "Kelvora.exe";

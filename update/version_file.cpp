@@ -1,6 +1,9 @@
 #include "update/version_file.h"
 
+#include <cstdint>
+
 #include "platform/hex.h"
+#include "platform/text.h"
 #include "update/version.h"
 
 namespace update {
@@ -87,6 +90,41 @@ std::optional<std::string> parseSha256Line(std::string_view body) {
 std::optional<std::string> parsePublicKey(std::string_view hex) {
   if (hex.size() != 128) return std::nullopt;
   return platform::fromHex(hex);
+}
+
+std::string parseVersionFile(std::string_view body) {
+  const std::string text = platform::bytesToText(body);
+  if (!text.empty() && text[0] == '<') return {};
+  // 1-based positions; -1 when missing, as the piece rule expects.
+  const auto open = text.find('[');
+  const auto close = text.find(']');
+  const long a = open == std::string::npos ? -1 : static_cast<long>(open) + 1;
+  const long b = close == std::string::npos ? -1 : static_cast<long>(close) + 1;
+  const long start = a + 1;
+  const long length = b - a - 1;
+  if (start < 1 || start > static_cast<long>(text.size()) || length <= 0) return {};
+  return text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
+}
+
+std::optional<Release> checkVersionFile(std::string_view body, std::string_view publicKey,
+                                        SignatureCheck verify) {
+  Release release;
+  if (publicKey.empty()) {
+    release.version = parseVersionFile(body);
+    release.sha256 = parseSha256Line(body).value_or(std::string());
+  } else {
+    const auto file = parseSignedVersionFile(body);
+    if (!file || file->size > static_cast<std::uint64_t>(INT64_MAX) ||
+        !verify(publicKey, file->message, file->signature)) {
+      return std::nullopt;
+    }
+    release.version = file->version;
+    release.sha256 = file->sha256;
+    release.size = static_cast<long long>(file->size);
+  }
+  // The version becomes a file name and part of the prompt.
+  if (!isSafeVersion(release.version)) return std::nullopt;
+  return release;
 }
 
 }  // namespace update

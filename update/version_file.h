@@ -1,5 +1,6 @@
-// The lines of the version file beyond its bracketed version. No Windows API
-// here: the signature itself is checked by the caller.
+// Reading the update server's version file: its bracketed version, the
+// lines of a signed file, and the release they name once checked. No
+// Windows API here: the signature check is handed in.
 //
 // A signed version file, byte for byte (other tools produce it):
 //   [1.3]
@@ -18,6 +19,9 @@
 #include <string_view>
 
 namespace update {
+
+// Largest version file taken: anything bigger is not one.
+inline constexpr std::size_t kMaxVersionFile = 64 * 1024;
 
 inline constexpr std::string_view kSignatureContext = "kelvora-version-v1\n";
 
@@ -40,5 +44,29 @@ std::optional<std::string> parseSha256Line(std::string_view body);
 // A P-256 public key as 128 hex digits (X then Y) to its 64 bytes; nullopt
 // for anything else.
 std::optional<std::string> parsePublicKey(std::string_view hex);
+
+// The version in a version file's bytes: the text (up to the first zero
+// byte) between the first "[" and the first "]". Empty for an answer that
+// starts with "<" (an HTML page), for missing brackets, "]" before "[", or
+// nothing between them.
+std::string parseVersionFile(std::string_view body);
+
+// What the server offers, once checked.
+struct Release {
+  std::string version;  // passes isSafeVersion
+  std::string sha256;   // 64 lowercase hex digits; empty when an unsigned file names none
+  long long size = -1;  // the exe's bytes; -1 when an unsigned file names none
+};
+
+// Whether `signature` (r then s) over `message` holds under `publicKey`.
+using SignatureCheck = bool (*)(std::string_view publicKey, std::string_view message,
+                                std::string_view signature);
+
+// A version file's bytes checked as this build must: `publicKey` is the
+// build's key (64 bytes, X then Y), or empty for a build without one. With a
+// key only a file whose signature holds under `verify` counts. nullopt
+// means no answer.
+std::optional<Release> checkVersionFile(std::string_view body, std::string_view publicKey,
+                                        SignatureCheck verify);
 
 }  // namespace update

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 #include "platform/process.h"
 #include "support/waits.h"
 

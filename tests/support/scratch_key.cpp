@@ -14,8 +14,8 @@ ScratchKey::~ScratchKey() {
   remove();
 }
 
-registry::UniqueKey ScratchKey::create(const std::string& sub) {
-  registry::UniqueKey key;
+platform::UniqueKey ScratchKey::create(const std::string& sub) {
+  platform::UniqueKey key;
   ::RegCreateKeyExA(key_.get(), sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr,
                     key.put(), nullptr);
   return key;
@@ -32,7 +32,7 @@ void ScratchKey::makeKey(const std::string& sub) {
 }
 
 void ScratchKey::remove() {
-  registry::UniqueKey key;
+  platform::UniqueKey key;
   if (::RegOpenKeyExA(root_, path_.c_str(), 0, KEY_ALL_ACCESS | view_, key.put()) ==
       ERROR_SUCCESS) {
     ::RegDeleteTreeA(key.get(), nullptr);
@@ -46,7 +46,7 @@ std::string uniqueName(const char* stem) {
 }
 
 bool keyExists(HKEY root, const std::string& path, REGSAM view) {
-  registry::UniqueKey key;
+  platform::UniqueKey key;
   return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
 }
 

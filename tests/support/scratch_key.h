@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "registry/key.h"
+#include "platform/handles.h"
 
 namespace testing_support {
 
@@ -27,13 +27,13 @@ class ScratchKey {
   void makeKey(const std::string& sub);
 
  private:
-  registry::UniqueKey create(const std::string& sub);
+  platform::UniqueKey create(const std::string& sub);
   void remove();
 
   HKEY root_;
   std::string path_;
   REGSAM view_;
-  registry::UniqueKey key_;
+  platform::UniqueKey key_;
 };
 
 // The same path under HKEY_LOCAL_MACHINE in both registry views.

@@ -1,6 +1,6 @@
 #include "support/waits.h"
 
-#include "platform/pause.h"
+#include "platform/message_loop.h"
 
 namespace testing_support {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 #include "support/window_text.h"
 
 namespace {

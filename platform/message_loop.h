@@ -1,7 +1,15 @@
-// Pauses of the UI thread.
+// The UI thread's message loop and its waits: those that keep dispatching
+// messages, and the one that does not. UI thread only; a worker waits on
+// its own events instead.
 #pragma once
 
 namespace platform {
+
+// Runs the message loop until WM_QUIT; returns its exit code.
+int runMessageLoop();
+
+// Asks the message loop of this thread to end with `exitCode`.
+void quitMessageLoop(int exitCode);
 
 // Blocks the calling thread; the window does not respond meanwhile.
 void pause(unsigned milliseconds);

@@ -1,10 +1,20 @@
-#include "platform/pause.h"
+#include "platform/message_loop.h"
 
 #include <windows.h>
 
 #include "platform/form.h"
 
 namespace platform {
+
+int runMessageLoop() {
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) dispatchMessage(msg);
+  return static_cast<int>(msg.wParam);
+}
+
+void quitMessageLoop(int exitCode) {
+  ::PostQuitMessage(exitCode);
+}
 
 void pause(unsigned milliseconds) {
   ::Sleep(milliseconds);

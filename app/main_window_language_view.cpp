@@ -1,6 +1,6 @@
-#include "app/language_view.h"
+#include "app/main_window_language_view.h"
 
-#include "app/control_ids.h"
+#include "app/main_form.h"
 
 namespace app {
 

@@ -1,0 +1,21 @@
+// Joining Windows paths. No Windows API here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace platform {
+
+// `folder` and `name` with one backslash between them: none is added when
+// `folder` already ends in one (a drive's root, the temp folder). The test
+// steps over double-byte characters, whose trail byte may be 0x5C.
+std::string joinPath(std::string_view folder, std::string_view name, const LeadBytes& lead);
+
+// `folder` + `separator` + `name` exactly, whatever `folder` ends in: only for
+// the few paths whose form is fixed on purpose (other tools and older
+// versions name the same files so).
+std::string joinPathAsIs(std::string_view folder, char separator, std::string_view name);
+
+}  // namespace platform
