@@ -62,14 +62,14 @@ void report(const char* name, double value) {
 
 // Milliseconds from process start until `filled` says the window is ready.
 double timeStart(const std::string& exe, const std::string& title, bool prefix, int labelId) {
-  e2e::RunningApp app;
+  testing_support::RunningApp app;
   const double begin = nowMs();
   if (!app.launch(platform::tempFolder(), exe)) return -1;
   HWND window = nullptr;
   const bool filled = testing_support::waitFor(
       [&] {
         if (!window) window = app.findWindow(title, !prefix);
-        return window && !e2e::windowText(::GetDlgItem(window, labelId)).empty();
+        return window && !testing_support::windowText(::GetDlgItem(window, labelId)).empty();
       },
       60000, false, 1);
   if (!filled) return -1;
@@ -96,9 +96,9 @@ int startup(const std::string& kelvora, const std::string& floor, const std::str
 }
 
 // The median start-up of the test build while its update server answers so.
-int startupAgainst(const char* name, const e2e::Response& answer, const std::string& kelvora,
+int startupAgainst(const char* name, const testing_support::Response& answer, const std::string& kelvora,
                    int runs) {
-  e2e::HttpServer server;
+  testing_support::HttpServer server;
   server.answerAll(answer);
   std::vector<double> k;
   for (int i = 0; i < runs; ++i) {
@@ -109,15 +109,15 @@ int startupAgainst(const char* name, const e2e::Response& answer, const std::str
 }
 
 int hung(const std::string& kelvora, int runs) {
-  e2e::Response hang;
+  testing_support::Response hang;
   hang.hang = true;
   return startupAgainst("window_hung_ms", hang, kelvora, runs);
 }
 
 // One byte a second: every byte restarts a receive time-out.
 int trickle(const std::string& kelvora, int runs) {
-  e2e::Response slow =
-      e2e::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
+  testing_support::Response slow =
+      testing_support::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
   slow.pieceSize = 1;
   slow.pieceDelayMs = 1000;
   return startupAgainst("window_trickle_ms", slow, kelvora, runs);
@@ -126,21 +126,21 @@ int trickle(const std::string& kelvora, int runs) {
 // From the moment the server has sent a newer version to the prompt on
 // screen: the answer reaches the window as a posted closure.
 int prompt(const std::string& kelvora, int runs) {
-  e2e::HttpServer server;
-  e2e::Response late =
-      e2e::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
+  testing_support::HttpServer server;
+  testing_support::Response late =
+      testing_support::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
   late.answerAfterMs = 1000;
   server.answerAll(late);
   std::vector<double> latencies;
   for (int i = 0; i < runs; ++i) {
-    const int before = server.answered(e2e::kVersionPath);
-    e2e::RunningApp app;
+    const int before = server.answered(testing_support::kVersionPath);
+    testing_support::RunningApp app;
     if (!app.launch(platform::tempFolder(), kelvora)) return 1;
     double answeredAt = 0;
     HWND box = nullptr;
     testing_support::waitFor(
         [&] {
-          if (!answeredAt && server.answered(e2e::kVersionPath) > before) answeredAt = nowMs();
+          if (!answeredAt && server.answered(testing_support::kVersionPath) > before) answeredAt = nowMs();
           box = app.findWindow("更新提示", true);
           return box != nullptr;
         },
@@ -159,10 +159,10 @@ int prompt(const std::string& kelvora, int runs) {
 
 // The same version as ours, so that no prompt stops the clock.
 int signedCost(const std::string& keyed, const std::string& unkeyed, int runs) {
-  e2e::HttpServer server;
+  testing_support::HttpServer server;
   const std::string own = testing_support::ownVersion();
-  const e2e::Response plain = e2e::answer(200, "[" + own + "]\r\n");
-  const e2e::Response signedFile = e2e::answer(200, testing_support::signedVersionFile(own, "MZ"));
+  const testing_support::Response plain = testing_support::answer(200, "[" + own + "]\r\n");
+  const testing_support::Response signedFile = testing_support::answer(200, testing_support::signedVersionFile(own, "MZ"));
   std::vector<double> withKey, withoutKey;
   timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId);  // warm-up
   for (int i = 0; i < runs; ++i) {
@@ -333,13 +333,13 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
   const testing_support::TempFolder dir("kelvora-bench-footprint");
   const std::string exe = dir / "Kelvora.exe";
   ::CopyFileA(kelvora.c_str(), exe.c_str(), FALSE);
-  e2e::HttpServer server;
-  const e2e::Response big = e2e::answer(200, platform::readFile(bigExe));
-  server.route(e2e::kExePath, big);
-  server.route(e2e::kVersionPath, e2e::answer(200, testing_support::signedVersionFile(
+  testing_support::HttpServer server;
+  const testing_support::Response big = testing_support::answer(200, platform::readFile(bigExe));
+  server.route(testing_support::kExePath, big);
+  server.route(testing_support::kVersionPath, testing_support::answer(200, testing_support::signedVersionFile(
                                                        testing_support::newerVersion(), big.body)));
 
-  e2e::RunningApp app;
+  testing_support::RunningApp app;
   app.launch(dir.path(), exe);
   HWND box = app.waitForWindow("更新提示", true, 30000);
   PROCESS_MEMORY_COUNTERS idle = {};
@@ -347,7 +347,7 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
   ::GetProcessMemoryInfo(app.process(), &idle, sizeof idle);
   report("idle_working_set_mib", idle.WorkingSetSize / 1048576.0);
   if (!box) return 1;
-  e2e::postClick(::GetDlgItem(box, IDOK));
+  testing_support::postClick(::GetDlgItem(box, IDOK));
   SIZE_T peak = 0;
   const ULONGLONG end = ::GetTickCount64() + 120000;
   while (::WaitForSingleObject(app.process(), 50) == WAIT_TIMEOUT && ::GetTickCount64() < end) {

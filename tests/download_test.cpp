@@ -20,8 +20,8 @@
 
 namespace {
 
-using e2e::HttpServer;
-using e2e::Response;
+using testing_support::HttpServer;
+using testing_support::Response;
 
 std::vector<std::pair<int, int>> g_events;
 int recordEvent(int type, int, int value, int, int) {
@@ -37,7 +37,7 @@ class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_events.clear();
-    task_.source = "http://127.0.0.1:" + std::to_string(e2e::kTestPort) + "/file.exe";
+    task_.source = "http://127.0.0.1:" + std::to_string(testing_support::kTestPort) + "/file.exe";
     task_.destination = destination_;
     task_.readSize = 4096;
     task_.receiveTimeoutMs = 8000;
@@ -75,7 +75,7 @@ class DownloadTest : public ::testing::Test {
 };
 
 Response file(std::string body) {
-  return e2e::answer(200, std::move(body));
+  return testing_support::answer(200, std::move(body));
 }
 
 TEST_F(DownloadTest, CompletesWithBothEventsOnThisThread) {
@@ -114,7 +114,7 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
     return c;
   };
   const long long n = static_cast<long long>(body.size());
-  Response missing = e2e::answer(404, "<html>404</html>");
+  Response missing = testing_support::answer(404, "<html>404</html>");
   using F = platform::DownloadFailure;
   struct Case {
     const char* what;
@@ -254,12 +254,12 @@ TEST(InternetSession, AnAbortAtAnyStepClosesNoHandleTwice) {
   ASSERT_TRUE(api);
   api.InternetCloseHandle = countingClose;
   enum class Step { Never, BeforeTheRequest, WhileTheServerIsSilent, WhileReading, AfterTheBody };
-  Response silent = e2e::answer(200, "MZ late");
+  Response silent = testing_support::answer(200, "MZ late");
   silent.answerAfterMs = 1500;
-  Response trickle = e2e::answer(200, "MZ" + std::string(40000, 't'));
+  Response trickle = testing_support::answer(200, "MZ" + std::string(40000, 't'));
   trickle.pieceSize = 1000;
   trickle.pieceDelayMs = 50;
-  const Response quick = e2e::answer(200, "MZ quick");
+  const Response quick = testing_support::answer(200, "MZ quick");
   struct Case {
     const char* what;
     Step step;
@@ -288,7 +288,7 @@ TEST(InternetSession, AnAbortAtAnyStepClosesNoHandleTwice) {
       if (c.step == Step::BeforeTheRequest) session.abort();
       std::thread worker([&] {
         std::optional<platform::HttpRequest> http =
-            session.get("http://127.0.0.1:" + std::to_string(e2e::kTestPort) + "/file.exe");
+            session.get("http://127.0.0.1:" + std::to_string(testing_support::kTestPort) + "/file.exe");
         char buffer[512];
         DWORD got = 0;
         while (http && session.read(*http, buffer, sizeof buffer, got) && got > 0) ++reads;

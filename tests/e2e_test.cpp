@@ -16,9 +16,9 @@
 
 namespace {
 
-using e2e::closesCleanly;
-using e2e::RunningApp;
-using e2e::SwitchTest;
+using testing_support::closesCleanly;
+using testing_support::RunningApp;
+using testing_support::SwitchTest;
 namespace ids = app::ids;
 
 constexpr char kChinese[] = "中文";
@@ -163,7 +163,7 @@ TEST_F(SwitchTest, TheKeyboardWorksTheWindow) {
   RunningApp app;
   startWith(app, kChineseXml, false);
   HWND window = app.window();
-  EXPECT_EQ(e2e::focusedControl(window), ::GetDlgItem(window, ids::kSwitchButtonId))
+  EXPECT_EQ(testing_support::focusedControl(window), ::GetDlgItem(window, ids::kSwitchButtonId))
       << "the switch button has the focus when the window opens";
   // Tab and Shift+Tab go round the enabled controls in form order.
   struct Step {
@@ -177,11 +177,11 @@ TEST_F(SwitchTest, TheKeyboardWorksTheWindow) {
       {{VK_SHIFT, VK_TAB}, ids::kSwitchButtonId},
   };
   for (const Step& step : steps) {
-    e2e::typeKeys(window, step.keys);
-    EXPECT_EQ(::GetDlgCtrlID(e2e::focusedControl(window)), step.focused);
+    testing_support::typeKeys(window, step.keys);
+    EXPECT_EQ(::GetDlgCtrlID(testing_support::focusedControl(window)), step.focused);
   }
   // Enter presses the focused button.
-  e2e::typeKeys(window, {VK_RETURN});
+  testing_support::typeKeys(window, {VK_RETURN});
   EXPECT_TRUE(testing_support::waitFor([&] { return xml() == kEnglishXml; }, 5000));
   EXPECT_TRUE(markerPresent());
   EXPECT_EQ(app.text(ids::kCurrentLanguageId), kEnglish);

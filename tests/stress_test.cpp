@@ -13,8 +13,8 @@
 
 namespace {
 
-using e2e::RunningApp;
-using e2e::SwitchTest;
+using testing_support::RunningApp;
+using testing_support::SwitchTest;
 namespace ids = app::ids;
 
 std::string xmlWith(const char* token) {
@@ -81,7 +81,7 @@ TEST_F(SwitchTest, TwoHundredClicksWithAReaderBesideThem) {
   // A replace can lose to the reader more than a second running; nearly all win.
   EXPECT_GE(switched, 190) << "of 200 clicks";
   EXPECT_FALSE(platform::fileExists(xmlPath() + ".kelvora-new"));
-  EXPECT_TRUE(e2e::closesCleanly(app));
+  EXPECT_TRUE(testing_support::closesCleanly(app));
 }
 
 TEST_F(SwitchTest, KilledAtRandomMomentsTheFileStaysWhole) {
@@ -100,7 +100,7 @@ TEST_F(SwitchTest, KilledAtRandomMomentsTheFileStaysWhole) {
       app.click(ids::kSwitchButtonId);
       EXPECT_FALSE(platform::fileExists(xmlPath() + ".kelvora-new"));
     }
-    e2e::postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
+    testing_support::postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
     ::Sleep(static_cast<DWORD>(delay(rng)));
     ::TerminateProcess(app.process(), 9);
     ::WaitForSingleObject(app.process(), 5000);

@@ -18,8 +18,8 @@
 
 namespace {
 
-using namespace e2e;  // the driver of the program and its update server
-using e2e::SwitchTest;
+using namespace testing_support;  // the driver of the program and its update server
+using testing_support::SwitchTest;
 using testing_support::signLines;
 using testing_support::waitFor;
 namespace ids = app::ids;
@@ -62,10 +62,10 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     std::string body;
   };
   const Case cases[] = {
-      {"signed", e2e::g_exePath, signedFor(newer())},
-      {"signed, text around", e2e::g_exePath, signedFor("Kelvora " + newer() + " build 7")},
-      {"a build without a key, unsigned", e2e::g_unsignedExePath, newer()},
-      {"a build without a key, text around", e2e::g_unsignedExePath,
+      {"signed", testing_support::g_exePath, signedFor(newer())},
+      {"signed, text around", testing_support::g_exePath, signedFor("Kelvora " + newer() + " build 7")},
+      {"a build without a key, unsigned", testing_support::g_unsignedExePath, newer()},
+      {"a build without a key, text around", testing_support::g_unsignedExePath,
        "Kelvora " + newer() + " build 7\r\n"},
   };
   for (const Case& c : cases) {
@@ -75,7 +75,7 @@ TEST(VersionCheck, NewerVersionPromptsAndCancelCarriesOn) {
     ASSERT_TRUE(app.launch(platform::tempFolder(), c.exe));
     HWND box = app.waitForWindow(kPromptCaption, true, 30000);
     ASSERT_NE(box, nullptr) << "no update prompt";
-    EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)),
+    EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)),
               "发现新版本 v" + testing_support::newerVersion() + "，点击确定下载新版本");
     ASSERT_NE(::GetDlgItem(box, IDOK), nullptr);
     ASSERT_NE(::GetDlgItem(box, IDCANCEL), nullptr);
@@ -98,11 +98,11 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
   char& lastDigit = badSignature[badSignature.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
   const std::string traversal = "[9\\..\\..\\kelvora-escape]";
-  const std::string& unsignedExe = e2e::g_unsignedExePath;
+  const std::string& unsignedExe = testing_support::g_unsignedExePath;
   struct Case {
     const char* what;
     Response response;
-    const std::string& exe = e2e::g_exePath;
+    const std::string& exe = testing_support::g_exePath;
   };
   const Case cases[] = {
       {"same version", answer(200, signedFor(bracketed(testing_support::ownVersion())))},
@@ -126,7 +126,7 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
        unsignedExe},
   };
   // Where "Kelvora v9\..\..\kelvora-escape.exe" beside the program would land.
-  const std::string& exe = e2e::g_exePath;
+  const std::string& exe = testing_support::g_exePath;
   const std::string escaped =
       exe.substr(0, platform::findLastOf(exe, "\\", platform::ansiLeadBytes())) +
       "\\..\\kelvora-escape.exe";

@@ -23,7 +23,7 @@
 
 namespace {
 
-using namespace e2e;  // the driver of the program and its update server
+using namespace testing_support;  // the driver of the program and its update server
 using testing_support::newerVersion;
 using testing_support::signedVersionFile;
 using testing_support::signLines;
@@ -37,7 +37,7 @@ std::string updateTemp() {
 }
 
 Response ok(std::string body) {
-  return e2e::answer(200, std::move(body));
+  return testing_support::answer(200, std::move(body));
 }
 
 // The probe with an unknown machine in its PE header: "MZ" and the right
@@ -72,7 +72,7 @@ class UpdaterTest : public ::testing::Test {
  protected:
   void SetUp() override {
     exe_ = runDir_ / "Kelvora.exe";
-    ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), exe_.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(testing_support::g_exePath.c_str(), exe_.c_str(), FALSE));
     probe_ = platform::readFile(testing_support::besideThisExe("update_probe.exe"));
     ASSERT_EQ(probe_.substr(0, 2), "MZ");
     marker_ = platform::documentsFolder() + "ae_force_english.txt";
@@ -94,7 +94,7 @@ class UpdaterTest : public ::testing::Test {
     if (!app.launch(runDir_.path(), exe_)) return false;
     HWND box = app.waitForWindow("更新提示", true, 30000);
     if (!box) return false;
-    e2e::postClick(::GetDlgItem(box, IDOK));
+    testing_support::postClick(::GetDlgItem(box, IDOK));
     return true;
   }
   // The same, then waits for the update window.
@@ -111,7 +111,7 @@ class UpdaterTest : public ::testing::Test {
     server_->route(kExePath, slow);
   }
   static std::string status(HWND window) {
-    return e2e::windowText(::GetDlgItem(window, uids::kStatusLabelId));
+    return testing_support::windowText(::GetDlgItem(window, uids::kStatusLabelId));
   }
   static bool downloading(HWND window) {
     const std::string text = status(window);
@@ -126,7 +126,7 @@ class UpdaterTest : public ::testing::Test {
     for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
       DWORD pid = 0;
       ::GetWindowThreadProcessId(w, &pid);
-      if (pid == app.processId() && ::IsWindowVisible(w) && e2e::windowText(w).empty()) ++count;
+      if (pid == app.processId() && ::IsWindowVisible(w) && testing_support::windowText(w).empty()) ++count;
     }
     return count;
   }
@@ -191,9 +191,9 @@ TEST_F(UpdaterTest, CancelBeforeAnyByteStopsTheTransferWithoutAQuestion) {
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(platform::fileExists(updateTemp())) << "the leftover is removed first";
   ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > 0; }, 10000));
-  e2e::typeKeys(window, {});  // to the front, as a click on it would
-  EXPECT_EQ(e2e::focusedControl(window), ::GetDlgItem(window, uids::kCancelButtonId));
-  e2e::typeKeys(window, {VK_MENU, 'Q'});  // the mnemonic of 取消(&Q)
+  testing_support::typeKeys(window, {});  // to the front, as a click on it would
+  EXPECT_EQ(testing_support::focusedControl(window), ::GetDlgItem(window, uids::kCancelButtonId));
+  testing_support::typeKeys(window, {VK_MENU, 'Q'});  // the mnemonic of 取消(&Q)
   // Up to a second for the stop, and Wine's X11 driver may take two more to
   // withdraw the window without a window manager.
   EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 5000));
@@ -209,27 +209,27 @@ TEST_F(UpdaterTest, SlowTransferAsksBeforeCancellingOneQuestionAtATime) {
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(waitFor([&] { return downloading(window); }, 15000)) << status(window);
 
-  e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
+  testing_support::postClick(::GetDlgItem(window, uids::kCancelButtonId));
   HWND box = app.waitForWindow("", true, 5000);
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), "是否取消结束更新？");
+  EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)), "是否取消结束更新？");
   EXPECT_EQ(::GetWindow(box, GW_OWNER), window) << "modal to the update window";
   EXPECT_FALSE(::IsWindowEnabled(window));
-  e2e::postClick(::GetDlgItem(box, IDNO));
+  testing_support::postClick(::GetDlgItem(box, IDNO));
   ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
   const std::string before = status(window);
   EXPECT_TRUE(waitFor([&] { return status(window) != before; }, 5000)) << "it carries on";
   EXPECT_TRUE(::IsWindowVisible(window));
 
-  e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
+  testing_support::postClick(::GetDlgItem(window, uids::kCancelButtonId));
   box = app.waitForWindow("", true, 5000);
   ASSERT_NE(box, nullptr);
   // A second cancel and the close box while the question is up do nothing.
-  e2e::postClick(::GetDlgItem(window, uids::kCancelButtonId));
+  testing_support::postClick(::GetDlgItem(window, uids::kCancelButtonId));
   ::PostMessageA(window, WM_CLOSE, 0, 0);
   ::Sleep(500);
   EXPECT_EQ(questions(app), 1);
-  e2e::postClick(::GetDlgItem(box, IDYES));
+  testing_support::postClick(::GetDlgItem(box, IDYES));
   // Stop, hide, a one-second pause, destroy. Without a window manager Wine's
   // X11 driver waits up to 2 s for a hidden window to be withdrawn, so allow
   // more than Windows would need.
@@ -293,7 +293,7 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(::CopyFileA((c.withKey ? e2e::g_exePath : e2e::g_unsignedExePath).c_str(),
+    ASSERT_TRUE(::CopyFileA((c.withKey ? testing_support::g_exePath : testing_support::g_unsignedExePath).c_str(),
                             exe_.c_str(), FALSE));
     server_->route(kVersionPath, ok(c.version));
     server_->route(kExePath, c.exe);
@@ -306,20 +306,20 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
     if (c.startFails) {
       HWND box = app.waitForWindow("更新提示", true, 15000);
       ASSERT_NE(box, nullptr) << "the failed start is reported";
-      EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)), kStartFailed);
+      EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)), kStartFailed);
       EXPECT_FALSE(window && ::IsWindow(window)) << "the update window is closed";
       EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
-      e2e::postClick(::GetDlgItem(box, IDOK));
+      testing_support::postClick(::GetDlgItem(box, IDOK));
       EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     } else {
       // The failure is said, and the update window goes.
       HWND box = app.waitForWindow("更新提示", true, 15000);
       ASSERT_NE(box, nullptr) << "the failed download is reported";
-      EXPECT_EQ(e2e::windowText(::GetDlgItem(box, 0xFFFF)),
+      EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)),
                 update::downloadFailedText(c.failure, c.status));
       EXPECT_FALSE(window && ::IsWindow(window)) << "the update window is closed";
       EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
-      e2e::postClick(::GetDlgItem(box, IDOK));
+      testing_support::postClick(::GetDlgItem(box, IDOK));
       EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     }
     expectTheOldProgramCarriesOn(app);
@@ -372,7 +372,7 @@ TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), exe_.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(testing_support::g_exePath.c_str(), exe_.c_str(), FALSE));
     testing_support::TempFolder elsewhere("kelvora-victim");
     const std::string victim = elsewhere / "victim.txt";
     if (!c.dangling) {
@@ -448,12 +448,12 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
   clean();
   ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
   const std::string copy = dir + "\\Kelvora.exe";
-  ASSERT_TRUE(::CopyFileA(e2e::g_exePath.c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(testing_support::g_exePath.c_str(), copy.c_str(), FALSE));
   RunningApp app;
   ASSERT_TRUE(app.launch(dir, copy));
   HWND box = nullptr;
   ASSERT_TRUE(waitFor([&] { return (box = dialogOf(app.processId())) != nullptr; }, 30000));
-  e2e::postClick(::GetDlgItem(box, IDOK));
+  testing_support::postClick(::GetDlgItem(box, IDOK));
   ASSERT_EQ(::WaitForSingleObject(app.process(), 30000), WAIT_OBJECT_0);
   DWORD code = 1234;
   ::GetExitCodeProcess(app.process(), &code);

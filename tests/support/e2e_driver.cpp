@@ -6,7 +6,7 @@
 #include "platform/process.h"
 #include "support/waits.h"
 
-namespace e2e {
+namespace testing_support {
 
 std::string g_exePath;
 std::string g_unsignedExePath;
@@ -137,4 +137,4 @@ void typeKeys(HWND window, std::initializer_list<WORD> keys) {
   ::Sleep(300);
 }
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -12,7 +12,7 @@
 #include "platform/handles.h"
 #include "support/window_text.h"
 
-namespace e2e {
+namespace testing_support {
 
 // Windows path of the exe under test; set from the command line by main().
 extern std::string g_exePath;
@@ -72,4 +72,4 @@ HWND focusedControl(HWND window);
 // is Alt+Q). Waits a moment for the program to take them.
 void typeKeys(HWND window, std::initializer_list<WORD> keys);
 
-}  // namespace e2e
+}  // namespace testing_support

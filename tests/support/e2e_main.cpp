@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s PATH-TO-Kelvora.exe [PATH-TO-unsigned-Kelvora.exe]\n", argv[0]);
     return 2;
   }
-  if (argc > 1) e2e::g_exePath = testing_support::windowsPath(argv[1]);
-  if (argc > 2) e2e::g_unsignedExePath = testing_support::windowsPath(argv[2]);
+  if (argc > 1) testing_support::g_exePath = testing_support::windowsPath(argv[1]);
+  if (argc > 2) testing_support::g_unsignedExePath = testing_support::windowsPath(argv[2]);
   // The download engine and the fetches deliver to this thread through it.
   platform::openUiPost();
   const int result = RUN_ALL_TESTS();

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace e2e {
+namespace testing_support {
 namespace {
 
 bool sendAll(SOCKET s, const char* data, std::size_t size) {
@@ -198,4 +198,4 @@ void HttpServer::serve(SOCKET client) {
   ::closesocket(client);
 }
 
-}  // namespace e2e
+}  // namespace testing_support

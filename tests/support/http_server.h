@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace e2e {
+namespace testing_support {
 
 struct Response {
   int status = 200;
@@ -70,4 +70,4 @@ class HttpServer {
   std::thread acceptor_;
 };
 
-}  // namespace e2e
+}  // namespace testing_support

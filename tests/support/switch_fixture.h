@@ -16,7 +16,7 @@
 #include "support/paths.h"
 #include "support/scratch_key.h"
 
-namespace e2e {
+namespace testing_support {
 
 inline constexpr char kAeKey[] = "SOFTWARE\\Adobe\\After Effects\\16.0";
 
@@ -72,4 +72,4 @@ class SwitchTest : public ::testing::Test {
   std::unique_ptr<testing_support::ScratchKeys> keys_;
 };
 
-}  // namespace e2e
+}  // namespace testing_support

@@ -1,6 +1,6 @@
 #include "support/window_text.h"
 
-namespace e2e {
+namespace testing_support {
 
 std::string windowText(HWND hwnd) {
   char buffer[4096] = {};
@@ -12,4 +12,4 @@ std::string windowText(HWND hwnd) {
   return std::string(buffer, got);
 }
 
-}  // namespace e2e
+}  // namespace testing_support

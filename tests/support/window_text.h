@@ -5,10 +5,10 @@
 
 #include <string>
 
-namespace e2e {
+namespace testing_support {
 
 // The window text of `hwnd`, read across processes (WM_GETTEXT: GetWindowText
 // does not read another process's edit boxes); empty when it does not answer.
 std::string windowText(HWND hwnd);
 
-}  // namespace e2e
+}  // namespace testing_support

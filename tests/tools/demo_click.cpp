@@ -13,7 +13,7 @@ namespace {
 
 HWND g_found = nullptr;
 
-using e2e::windowText;
+using testing_support::windowText;
 
 BOOL CALLBACK find(HWND hwnd, LPARAM) {
   if (::IsWindowVisible(hwnd) && windowText(hwnd).rfind("Kelvora v", 0) == 0) {
