@@ -7,6 +7,7 @@
 #include "app/placement.h"
 #include "app/update_urls.h"
 #include "build_config.h"
+#include "lang/windows_switch_system.h"
 #include "platform/message_loop.h"
 #include "platform/shell.h"
 #include "platform/ui_post.h"
@@ -46,7 +47,9 @@ int Program::run() {
   if (!mainWindow_->create(place)) return 1;
   mainWindow_->setQuitOnClose(true);
   languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
-  switcher_ = std::make_unique<lang::Switcher>(*languageView_, *registry_);
+  switchSystem_ = std::make_unique<lang::WindowsSwitchSystem>(
+      [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); });
+  switcher_ = std::make_unique<lang::Switcher>(*languageView_, *switchSystem_);
   mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
   // In the user's own browser: one started by this elevated program would
   // run as administrator.
@@ -68,7 +71,8 @@ void Program::onCreated() {
   switcher_->showState();
   mainWindow_->show();
   update::checkForUpdate(
-      mainWindow_->text(ids::kVersionLabel), platform::joinUrl(updateBaseUrl(), update::kVersionFile),
+      mainWindow_->text(ids::kVersionLabel),
+      platform::joinUrl(updateBaseUrl(), update::kVersionFile),
       platform::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
       [this](const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName) {
@@ -90,6 +94,7 @@ void Program::shutdown() noexcept {
   if (downloader_) downloader_->shutdown();
   downloader_.reset();
   switcher_.reset();
+  switchSystem_.reset();
   languageView_.reset();
   if (mainWindow_ && mainWindow_->exists())
     ::RemovePropA(mainWindow_->hwnd(), ids::kCheckDoneProperty);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "lang/switcher.h"
+#include "lang/windows_switch_system.h"
 #include "platform/download.h"
 #include "platform/form.h"
 #include "registry/registry_tool.h"
@@ -35,6 +36,7 @@ class Program {
   std::unique_ptr<registry::RegistryTool> registry_;
   std::unique_ptr<platform::Form> mainWindow_;
   std::unique_ptr<lang::LanguageView> languageView_;
+  std::unique_ptr<lang::WindowsSwitchSystem> switchSystem_;
   std::unique_ptr<lang::Switcher> switcher_;
   bool ended_ = false;
 };

@@ -96,8 +96,8 @@ int startup(const std::string& kelvora, const std::string& floor, const std::str
 }
 
 // The median start-up of the test build while its update server answers so.
-int startupAgainst(const char* name, const testing_support::Response& answer, const std::string& kelvora,
-                   int runs) {
+int startupAgainst(const char* name, const testing_support::Response& answer,
+                   const std::string& kelvora, int runs) {
   testing_support::HttpServer server;
   server.answerAll(answer);
   std::vector<double> k;
@@ -116,8 +116,8 @@ int hung(const std::string& kelvora, int runs) {
 
 // One byte a second: every byte restarts a receive time-out.
 int trickle(const std::string& kelvora, int runs) {
-  testing_support::Response slow =
-      testing_support::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
+  testing_support::Response slow = testing_support::answer(
+      200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
   slow.pieceSize = 1;
   slow.pieceDelayMs = 1000;
   return startupAgainst("window_trickle_ms", slow, kelvora, runs);
@@ -127,8 +127,8 @@ int trickle(const std::string& kelvora, int runs) {
 // screen: the answer reaches the window as a posted closure.
 int prompt(const std::string& kelvora, int runs) {
   testing_support::HttpServer server;
-  testing_support::Response late =
-      testing_support::answer(200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
+  testing_support::Response late = testing_support::answer(
+      200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
   late.answerAfterMs = 1000;
   server.answerAll(late);
   std::vector<double> latencies;
@@ -140,7 +140,8 @@ int prompt(const std::string& kelvora, int runs) {
     HWND box = nullptr;
     testing_support::waitFor(
         [&] {
-          if (!answeredAt && server.answered(testing_support::kVersionPath) > before) answeredAt = nowMs();
+          if (!answeredAt && server.answered(testing_support::kVersionPath) > before)
+            answeredAt = nowMs();
           box = app.findWindow("更新提示", true);
           return box != nullptr;
         },
@@ -162,7 +163,8 @@ int signedCost(const std::string& keyed, const std::string& unkeyed, int runs) {
   testing_support::HttpServer server;
   const std::string own = testing_support::ownVersion();
   const testing_support::Response plain = testing_support::answer(200, "[" + own + "]\r\n");
-  const testing_support::Response signedFile = testing_support::answer(200, testing_support::signedVersionFile(own, "MZ"));
+  const testing_support::Response signedFile =
+      testing_support::answer(200, testing_support::signedVersionFile(own, "MZ"));
   std::vector<double> withKey, withoutKey;
   timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId);  // warm-up
   for (int i = 0; i < runs; ++i) {
@@ -336,8 +338,9 @@ int footprint(const std::string& kelvora, const std::string& bigExe) {
   testing_support::HttpServer server;
   const testing_support::Response big = testing_support::answer(200, platform::readFile(bigExe));
   server.route(testing_support::kExePath, big);
-  server.route(testing_support::kVersionPath, testing_support::answer(200, testing_support::signedVersionFile(
-                                                       testing_support::newerVersion(), big.body)));
+  server.route(testing_support::kVersionPath,
+               testing_support::answer(200, testing_support::signedVersionFile(
+                                                testing_support::newerVersion(), big.body)));
 
   testing_support::RunningApp app;
   app.launch(dir.path(), exe);

@@ -1,16 +1,13 @@
 // Reads and flips the two things After Effects takes its language from: the
 // marker file in Documents and the token in application.xml. UI thread only;
-// every failure is silent.
+// every failure is silent. No Windows API here: the system is handed in.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "lang/language_view.h"
-
-namespace registry {
-class RegistryTool;
-}
+#include "lang/switch_system.h"
 
 namespace lang {
 
@@ -21,12 +18,11 @@ inline constexpr char kInstallPathValue[] = "SOFTWARE\\Adobe\\After Effects\\16.
 inline constexpr char kXmlRelative[] = "AMT\\application.xml";
 
 // Holds the install path and the application.xml path from the state display
-// until the program ends. Borrows the view and the registry tool, which must
+// until the program ends. Borrows the view and the system, which must
 // outlive it.
 class Switcher {
  public:
-  Switcher(LanguageView& view, registry::RegistryTool& registry)
-      : view_(view), registry_(registry) {}
+  Switcher(LanguageView& view, SwitchSystem& system) : view_(view), system_(system) {}
 
   // At start-up: fills the two language labels and the path box.
   void showState();
@@ -41,12 +37,14 @@ class Switcher {
   // Rewrites the file named in the path box with every `from` made `to`;
   // true when the file was rewritten.
   bool rewrite(std::string_view from, std::string_view to);
+  std::string markerTestPath();
+  std::string markerWritePath();
   // Shows the language the file holds; a file that cannot be read leaves the
   // labels as they are.
   void showFileLanguage(const std::string& path, bool alsoCurrent);
 
   LanguageView& view_;
-  registry::RegistryTool& registry_;
+  SwitchSystem& system_;
   std::string installPath_;
   std::string xmlPath_;
 };

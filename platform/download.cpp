@@ -106,6 +106,10 @@ Downloader::~Downloader() {
   shutdown();
 }
 
+bool Downloader::waitUnlessStopped(DWORD milliseconds) const {
+  return stopping_ || ::WaitForSingleObject(stopEvent_.get(), milliseconds) == WAIT_OBJECT_0;
+}
+
 void Downloader::join() {
   if (worker_.joinable()) worker_.join();
 }
@@ -140,6 +144,7 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
   destination_ = task.destination;
   received_ = 0;
   stopping_ = false;
+  ::ResetEvent(stopEvent_.get());
   const unsigned generation = ++generation_;
   checks.maxSize = std::min(checks.maxSize, kMaxDownloadBytes);
   {
@@ -216,9 +221,7 @@ std::optional<DownloadFailure> Downloader::connect(const DownloadTask& task,
     http = session.get(task.source, &status);
     result.status = status;
     if (http || status != 0) break;  // an answer other than 200 is final
-    for (DWORD waited = 0; waited < positive(task.retryDelayMs, 0) && !stopping_; waited += 50) {
-      ::Sleep(50);
-    }
+    if (waitUnlessStopped(static_cast<DWORD>(positive(task.retryDelayMs, 0)))) break;
   }
   if (stopping_) return DownloadFailure::Stopped;
   return http ? std::nullopt : std::optional(DownloadFailure::Status);
@@ -284,7 +287,10 @@ std::optional<DownloadFailure> Downloader::receive(const DownloadTask& task,
     }
     if (task.speedLimit > 0) {
       const ULONGLONG due = begin + static_cast<ULONGLONG>(total * 1000 / task.speedLimit);
-      while (::GetTickCount64() < due && !stopping_) ::Sleep(10);
+      const ULONGLONG now = ::GetTickCount64();
+      if (now < due && waitUnlessStopped(static_cast<DWORD>(due - now))) {
+        return DownloadFailure::Stopped;
+      }
     }
   }
   if (!writeAll(file.get(), pending) || !::FlushFileBuffers(file.get())) {
@@ -329,6 +335,7 @@ bool Downloader::stop(Bytes& resume, int mode) {
     }
     if (running_) {
       stopping_ = true;
+      ::SetEvent(stopEvent_.get());
       if (session_) session_->abort();
       stopped = true;
     }

@@ -125,11 +125,16 @@ class Downloader {
   void deliver(unsigned generation, int type, int value, DownloadResult result);
   void post(unsigned generation, int type, int value, DownloadResult result = {});
   void join();
+  // Worker: waits `milliseconds` or until stopped; true when stopped.
+  bool waitUnlessStopped(DWORD milliseconds) const;
 
   LifeToken life_ = makeLifeToken();  // closures for a destroyed engine are dropped
   std::thread worker_;
   std::atomic<bool> running_{false};
   std::atomic<bool> stopping_{false};
+  // Set with stopping_: the worker's waits (between attempts, under a speed
+  // limit) end on it at once. Manual reset; cleared by start().
+  UniqueKernelHandle stopEvent_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   std::atomic<int> received_{0};
   // UI thread only:
   unsigned generation_ = 0;  // events of older transfers are dropped

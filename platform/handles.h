@@ -47,51 +47,46 @@ class UniqueHandle {
   pointer handle_ = Traits::invalid();
 };
 
-struct KernelHandleTraits {  // processes, threads, events: null when absent
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::CloseHandle(h); }
+// The traits of a handle that is absent when it is `Absent` (nullptr, or
+// INVALID_HANDLE_VALUE for what CreateFile and FindFirstFile hand out) and
+// that `Close` closes.
+enum class Absent { Null, InvalidValue };
+
+template <typename Pointer, auto Close, Absent absent = Absent::Null>
+struct HandleTraits {
+  using pointer = Pointer;
+  static pointer invalid() noexcept {
+    if constexpr (absent == Absent::Null) {
+      return nullptr;
+    } else {
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  static void close(pointer h) noexcept { Close(h); }
 };
 
-struct FileHandleTraits {  // CreateFile: INVALID_HANDLE_VALUE when absent
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void close(pointer h) noexcept { ::CloseHandle(h); }
-};
+template <typename Pointer, auto Close, Absent absent = Absent::Null>
+using Unique = UniqueHandle<HandleTraits<Pointer, Close, absent>>;
 
-struct FindHandleTraits {
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void close(pointer h) noexcept { ::FindClose(h); }
-};
-
-struct GdiObjectTraits {
-  using pointer = HGDIOBJ;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { ::DeleteObject(h); }
-};
+// Processes, threads, events.
+using UniqueKernelHandle = Unique<HANDLE, ::CloseHandle>;
+using UniqueFile = Unique<HANDLE, ::CloseHandle, Absent::InvalidValue>;
+using UniqueFind = Unique<HANDLE, ::FindClose, Absent::InvalidValue>;
+using UniqueGdiObject = Unique<HGDIOBJ, ::DeleteObject>;
 
 // CNG handles, closed through the table loaded from the system folder.
-struct AlgorithmTraits {
-  using pointer = BCRYPT_ALG_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { cng().BCryptCloseAlgorithmProvider(h, 0); }
-};
-using UniqueAlgorithm = UniqueHandle<AlgorithmTraits>;
-
-struct CngKeyTraits {
-  using pointer = BCRYPT_KEY_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { cng().BCryptDestroyKey(h); }
-};
-using UniqueCngKey = UniqueHandle<CngKeyTraits>;
-
-struct HashTraits {
-  using pointer = BCRYPT_HASH_HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept { cng().BCryptDestroyHash(h); }
-};
-using UniqueHash = UniqueHandle<HashTraits>;
+inline void closeAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
+  cng().BCryptCloseAlgorithmProvider(h, 0);
+}
+inline void destroyCngKey(BCRYPT_KEY_HANDLE h) noexcept {
+  cng().BCryptDestroyKey(h);
+}
+inline void destroyHash(BCRYPT_HASH_HANDLE h) noexcept {
+  cng().BCryptDestroyHash(h);
+}
+using UniqueAlgorithm = Unique<BCRYPT_ALG_HANDLE, closeAlgorithm>;
+using UniqueCngKey = Unique<BCRYPT_KEY_HANDLE, destroyCngKey>;
+using UniqueHash = Unique<BCRYPT_HASH_HANDLE, destroyHash>;
 
 // The predefined roots are never closed, so a handle that RegOpenKey handed
 // back unchanged for an empty path is safe here.
@@ -100,21 +95,9 @@ inline bool isPredefinedKey(HKEY key) noexcept {
          key == HKEY_USERS || key == HKEY_PERFORMANCE_DATA || key == HKEY_CURRENT_CONFIG ||
          key == HKEY_DYN_DATA;
 }
-
-struct KeyTraits {
-  using pointer = HKEY;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer key) noexcept {
-    if (!isPredefinedKey(key)) ::RegCloseKey(key);
-  }
-};
-
-using UniqueKey = UniqueHandle<KeyTraits>;
-
-
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-using UniqueFile = UniqueHandle<FileHandleTraits>;
-using UniqueFind = UniqueHandle<FindHandleTraits>;
-using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+inline void closeKey(HKEY key) noexcept {
+  if (!isPredefinedKey(key)) ::RegCloseKey(key);
+}
+using UniqueKey = Unique<HKEY, closeKey>;
 
 }  // namespace platform

@@ -4,8 +4,7 @@ namespace platform {
 
 std::string joinPath(std::string_view folder, std::string_view name, const LeadBytes& lead) {
   std::string path(folder);
-  const bool endsInSeparator =
-      !path.empty() && findLastOf(path, "\\", lead) == path.size() - 1;
+  const bool endsInSeparator = !path.empty() && findLastOf(path, "\\", lead) == path.size() - 1;
   if (!path.empty() && !endsInSeparator) path += '\\';
   path += name;
   return path;

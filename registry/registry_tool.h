@@ -70,7 +70,7 @@ class RegistryTool {
   // `key` always gets a handle of its own, also for an empty path (where
   // RegOpenKeyA hands back `root` itself); the caller's handle stays its own.
   virtual LONG openKey(HKEY root, const std::string& path, platform::UniqueKey& key);  // 5
-  virtual std::string splitValuePath(std::string& path, bool& isKeyPath);    // 6
+  virtual std::string splitValuePath(std::string& path, bool& isKeyPath);              // 6
   virtual std::string bytesToHex(const Bytes& bytes, std::optional<int> start,
                                  std::optional<int> count, bool commaSeparated);  // 7
   // UTF-16LE with its terminating zero character; empty text gives no bytes.
@@ -114,7 +114,7 @@ class RegistryTool {
   virtual bool deleteEntry64(int root, const std::string& valuePath);            // 33
   virtual std::size_t listTree64(Array<TreeEntry>& result, int root, std::string& keyPath, int mode,
                                  ProgressRoutine progress);                                 // 34
-  virtual LONG openKey64(HKEY root, const std::string& path, platform::UniqueKey& key);               // 35
+  virtual LONG openKey64(HKEY root, const std::string& path, platform::UniqueKey& key);     // 35
   virtual std::uint32_t read64Int(int root, const std::string& valuePath);                  // 36
   virtual Bytes read64Binary(int root, const std::string& valuePath);                       // 37
   virtual std::string read64String(int root, const std::string& valuePath);                 // 38

@@ -97,7 +97,8 @@ std::size_t RegistryTool::walkTree(Array<TreeEntry>& result, int root, const std
   return elementCount(&result);
 }
 
-LONG RegistryTool::openKey64ForListing(HKEY root, const std::string& path, platform::UniqueKey& key) {
+LONG RegistryTool::openKey64ForListing(HKEY root, const std::string& path,
+                                       platform::UniqueKey& key) {
   return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.put());
 }
 

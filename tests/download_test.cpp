@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/download.h"
+#include "update/updater.h"
 #include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/hex.h"
@@ -105,6 +106,8 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
   trailing.dropAfter = static_cast<long long>(trailing.body.size());
   Response cut = chunked;
   cut.dropAfter = 50000;
+  Response dropped = plain;  // its whole length announced, then the connection closes
+  dropped.dropAfter = 50000;
   auto checks = [](long long size, std::string sha256, bool lengthRequired) {
     platform::DownloadChecks c;
     c.size = size;
@@ -130,6 +133,7 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
       // Chunked and cut: without a length it looks whole, and only the hash tells.
       {"cut short, hash only", cut, checks(-1, sha, false), F::Hash},
       {"cut short, no length known", cut, checks(-1, "", true), F::Short},
+      {"dropped halfway, length announced", dropped, checks(n, sha, true), F::Short},
       {"no length known, none required", chunked, checks(-1, "", false), {}},
       {"wrong hash", plain, checks(n, std::string(64, '0'), true), F::Hash},
       {"wrong head", plain,
@@ -183,14 +187,15 @@ TEST_F(DownloadTest, StopDropsACompletionAlreadyQueued) {
 }
 
 TEST_F(DownloadTest, StopEndsABlockedReadWithinASecond) {
+  task_.receiveTimeoutMs = 2000;  // Wine's read ends only there (below)
   Response r = file("MZ" + std::string(1 << 20, 's'));
   r.dropAfter = 100000;
   r.stallAtDrop = true;
   platform::Downloader engine;
   startOn(r, engine);
-  // Reads fill whole 4096-byte buffers, so the last one before the stall waits.
-  ASSERT_TRUE(pumpUntil([&] { return engine.received() >= 90000; }, 10000));
-  ::Sleep(300);  // the worker is now inside a read that waits for data
+  // Reads fill whole 4096-byte buffers: once every whole one before the
+  // stall is in, the next read waits for bytes that never come.
+  ASSERT_TRUE(pumpUntil([&] { return engine.received() >= 100000 / 4096 * 4096; }, 10000));
   platform::Bytes resume;
   const ULONGLONG begin = ::GetTickCount64();
   ASSERT_TRUE(engine.stop(resume, 2));
@@ -247,6 +252,29 @@ BOOL WINAPI countingClose(HINTERNET handle) {
   return platform::winInet().InternetCloseHandle(handle);
 }
 
+// What the updater asks of a download, from what the version file said.
+TEST(DownloadChecksFor, AHashOrAKnownLengthTellsAWholeFile) {
+  const std::string sha(64, 'a');
+  struct Case {
+    const char* what;
+    update::Release release;
+    bool lengthRequired;
+  };
+  const Case cases[] = {
+      {"signed: size and hash", {"1.4", sha, 1000}, false},
+      {"unsigned with a hash", {"1.4", sha, -1}, false},
+      {"unsigned with neither", {"1.4", "", -1}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const platform::DownloadChecks checks = update::downloadChecksFor(c.release);
+    EXPECT_EQ(checks.size, c.release.size);
+    EXPECT_EQ(checks.sha256, c.release.sha256);
+    EXPECT_EQ(checks.head, "MZ");
+    EXPECT_EQ(checks.lengthRequired, c.lengthRequired);
+  }
+}
+
 TEST(InternetSession, AnAbortAtAnyStepClosesNoHandleTwice) {
   // WinINet closes a session's handles with it: a handle that its owner
   // closed again afterwards could by then belong to someone else.
@@ -287,8 +315,8 @@ TEST(InternetSession, AnAbortAtAnyStepClosesNoHandleTwice) {
       ASSERT_TRUE(session);
       if (c.step == Step::BeforeTheRequest) session.abort();
       std::thread worker([&] {
-        std::optional<platform::HttpRequest> http =
-            session.get("http://127.0.0.1:" + std::to_string(testing_support::kTestPort) + "/file.exe");
+        std::optional<platform::HttpRequest> http = session.get(
+            "http://127.0.0.1:" + std::to_string(testing_support::kTestPort) + "/file.exe");
         char buffer[512];
         DWORD got = 0;
         while (http && session.read(*http, buffer, sizeof buffer, got) && got > 0) ++reads;

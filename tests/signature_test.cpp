@@ -63,8 +63,8 @@ TEST(Signature, AFileFromTheReleaseScriptPasses) {
   EXPECT_EQ(release->sha256, platform::toHex(platform::sha256(probe)));
   EXPECT_EQ(release->size, static_cast<long long>(probe.size()));
   // The tests' own signing says the same.
-  EXPECT_TRUE(
-      update::checkVersionFile(testing_support::signedVersionFile("1.3", probe), testPublicKey(), platform::verifyEcdsaP256));
+  EXPECT_TRUE(update::checkVersionFile(testing_support::signedVersionFile("1.3", probe),
+                                       testPublicKey(), platform::verifyEcdsaP256));
   // Without a key the same file still names its version and hash.
   const auto unsignedRead = update::checkVersionFile(body, "", platform::verifyEcdsaP256);
   ASSERT_TRUE(unsignedRead);

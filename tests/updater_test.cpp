@@ -19,6 +19,7 @@
 #include "update/cleanup_script.h"
 #include "update/progress.h"
 #include "update/update_form.h"
+#include "update/updater.h"
 #include "update/version.h"
 
 namespace {
@@ -30,10 +31,8 @@ using testing_support::signLines;
 using testing_support::waitFor;
 namespace uids = update::ids;
 
-constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
-
 std::string updateTemp() {
-  return platform::tempFolder() + "update.temp";
+  return update::downloadTempPath();
 }
 
 Response ok(std::string body) {
@@ -75,8 +74,6 @@ class UpdaterTest : public ::testing::Test {
     ASSERT_TRUE(::CopyFileA(testing_support::g_exePath.c_str(), exe_.c_str(), FALSE));
     probe_ = platform::readFile(testing_support::besideThisExe("update_probe.exe"));
     ASSERT_EQ(probe_.substr(0, 2), "MZ");
-    marker_ = platform::documentsFolder() + "ae_force_english.txt";
-    ::DeleteFileA(marker_.c_str());
     ::DeleteFileA(updateTemp().c_str());
     server_ = std::make_unique<HttpServer>();
     ASSERT_TRUE(server_->listening());
@@ -86,21 +83,26 @@ class UpdaterTest : public ::testing::Test {
   void TearDown() override {
     server_.reset();
     ::DeleteFileA(updateTemp().c_str());
-    ::DeleteFileA(marker_.c_str());
   }
 
-  // Starts the copy and answers OK on the prompt; false when either fails.
-  bool answerOk(RunningApp& app) {
-    if (!app.launch(runDir_.path(), exe_)) return false;
+  // Starts the copy and answers OK on the prompt; a failure says which step.
+  ::testing::AssertionResult answerOk(RunningApp& app) {
+    if (!app.launch(runDir_.path(), exe_)) return ::testing::AssertionFailure() << "no start";
     HWND box = app.waitForWindow("更新提示", true, 30000);
-    if (!box) return false;
+    if (!box) return ::testing::AssertionFailure() << "no update prompt";
     testing_support::postClick(::GetDlgItem(box, IDOK));
-    return true;
+    return ::testing::AssertionSuccess();
   }
-  // The same, then waits for the update window.
+  // The same, then waits for the update window; nullptr (the step said as a
+  // test failure) when a step does not come.
   HWND acceptUpdate(RunningApp& app) {
-    if (!answerOk(app)) return nullptr;
-    return app.waitForWindow(uids::kTitle, true, 15000);
+    if (const auto started = answerOk(app); !started) {
+      ADD_FAILURE() << started.message();
+      return nullptr;
+    }
+    HWND window = app.waitForWindow(uids::kTitle, true, 15000);
+    if (!window) ADD_FAILURE() << "no update window after OK";
+    return window;
   }
   // A slow download of a large executable.
   void serveSlowly() {
@@ -126,31 +128,27 @@ class UpdaterTest : public ::testing::Test {
     for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
       DWORD pid = 0;
       ::GetWindowThreadProcessId(w, &pid);
-      if (pid == app.processId() && ::IsWindowVisible(w) && testing_support::windowText(w).empty()) ++count;
+      if (pid == app.processId() && ::IsWindowVisible(w) && testing_support::windowText(w).empty())
+        ++count;
     }
     return count;
   }
-  // Still running, its main window answering and the switch still working.
+  // Still running, its main window answering, nothing of the update left.
+  // (The switch beside it is the switch tests' concern.)
   void expectTheOldProgramCarriesOn(RunningApp& app) {
     EXPECT_EQ(::WaitForSingleObject(app.process(), 0), WAIT_TIMEOUT) << "still running";
     EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe is kept";
     EXPECT_FALSE(newExeArrived());
     EXPECT_FALSE(probeStarted());
-    EXPECT_FALSE(platform::fileExists(runDir_ / "tem.vbs"));
+    EXPECT_FALSE(platform::fileExists(runDir_ / update::kCleanupScriptName));
     EXPECT_FALSE(platform::fileExists(updateTemp()));
     ASSERT_TRUE(app.waitForMainWindow());
     EXPECT_EQ(app.title(), testing_support::ownTitle());
-    app.click(app::ids::kSwitchButtonId);
-    EXPECT_EQ(app.text(app::ids::kCurrentLanguageId), "英文");
-    EXPECT_TRUE(platform::fileExists(marker_));
-    app.click(app::ids::kSwitchButtonId);
-    EXPECT_EQ(app.text(app::ids::kCurrentLanguageId), "中文");
     EXPECT_TRUE(closesCleanly(app));
   }
 
   testing_support::TempFolder runDir_{"kelvora-update"};
   std::string exe_;
-  std::string marker_;
   platform::Bytes probe_;
   std::unique_ptr<HttpServer> server_;
 };
@@ -171,7 +169,7 @@ TEST_F(UpdaterTest, OkDownloadsStartsTheNewVersionAndLeavesTheScript) {
 
   EXPECT_EQ(platform::readFile(newExe()), probe_);
   EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version was started";
-  const std::string script = runDir_ / "tem.vbs";
+  const std::string script = runDir_ / update::kCleanupScriptName;
   EXPECT_EQ(platform::readFile(script), update::cleanupScript(runDir_.path(), "Kelvora.exe"));
   const DWORD attributes = ::GetFileAttributesA(script.c_str());
   EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
@@ -198,7 +196,8 @@ TEST_F(UpdaterTest, CancelBeforeAnyByteStopsTheTransferWithoutAQuestion) {
   // withdraw the window without a window manager.
   EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 5000));
   EXPECT_EQ(questions(app), 0) << "no question was asked";
-  ::Sleep(5000);  // the server has answered by now
+  ASSERT_TRUE(waitFor([&] { return server_->answered(kExePath) > 0; }, 10000))
+      << "the server has answered by now";
   expectTheOldProgramCarriesOn(app);
 }
 
@@ -224,10 +223,12 @@ TEST_F(UpdaterTest, SlowTransferAsksBeforeCancellingOneQuestionAtATime) {
   testing_support::postClick(::GetDlgItem(window, uids::kCancelButtonId));
   box = app.waitForWindow("", true, 5000);
   ASSERT_NE(box, nullptr);
-  // A second cancel and the close box while the question is up do nothing.
-  testing_support::postClick(::GetDlgItem(window, uids::kCancelButtonId));
-  ::PostMessageA(window, WM_CLOSE, 0, 0);
-  ::Sleep(500);
+  // A second cancel and the close box while the question is up do nothing:
+  // each returns at once (a second question would hold it).
+  DWORD_PTR ignored = 0;
+  EXPECT_TRUE(::SendMessageTimeoutA(::GetDlgItem(window, uids::kCancelButtonId), BM_CLICK, 0, 0,
+                                    SMTO_NORMAL, 5000, &ignored));
+  EXPECT_TRUE(::SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &ignored));
   EXPECT_EQ(questions(app), 1);
   testing_support::postClick(::GetDlgItem(box, IDYES));
   // Stop, hide, a one-second pause, destroy. Without a window manager Wine's
@@ -250,78 +251,47 @@ TEST_F(UpdaterTest, ClosingTheMainWindowDuringATransferExitsCleanly) {
   EXPECT_FALSE(newExeArrived());
 }
 
+// One faulty transfer for each way a fault reaches the user: a failed
+// answer, a body cut short, and a file that passes but will not start. The
+// engine's checks are download_test's rows; which checks a release asks for,
+// DownloadChecksFor's.
 TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   Response missing;
   missing.status = 404;
   missing.body = "<html>404</html>";
   Response dropped = ok(probe_ + std::string(256 * 1024, 'x'));
   dropped.dropAfter = static_cast<long long>(dropped.body.size() / 2);
-  Response shortBody = ok(probe_);
-  shortBody.announce = static_cast<long long>(probe_.size()) + 1000;
-  // Chunked, so that only counting the bytes finds the surplus.
-  Response longer = ok(probe_ + "surplus");
-  longer.chunked = true;
-  Response chunked = ok(probe_);
-  chunked.chunked = true;
-  const std::string version = "[" + newerVersion() + "]";
-  const std::string signedProbe = signedVersionFile(newerVersion(), probe_);
-  const std::string wrongHash = signLines(version + "\r\nsha256=" + std::string(64, '0') +
-                                          "\r\nsize=" + std::to_string(probe_.size()) + "\r\n");
   const std::string junkStart = unstartable(probe_);
   using F = platform::DownloadFailure;
   struct Case {
     const char* what;
     Response exe;
     std::string version;
-    F failure;  // what the user is told
+    std::optional<F> failure;  // what the user is told; none: the start fails
     unsigned long status = 0;
-    bool withKey = true;      // the build with the test key, or the one without
-    bool startFails = false;  // the download passes; starting it fails
   };
   const Case cases[] = {
-      {"404", missing, signedProbe, F::Status, 404},
+      {"404", missing, signedVersionFile(newerVersion(), probe_), F::Status, 404},
       {"dropped halfway", dropped, signedVersionFile(newerVersion(), dropped.body), F::Short, 200},
-      {"short body", shortBody, signedProbe, F::TooLong, 200},
-      {"HTML page with 200", ok("<html>captive portal</html>"), signedProbe, F::Hash, 200},
-      {"longer than its signed size", longer, signedProbe, F::TooLong, 200},
-      {"wrong SHA-256", ok(probe_), wrongHash, F::Hash, 200},
-      {"no key, wrong SHA-256", ok(probe_), version + "\nsha256=" + std::string(64, '0'), F::Hash,
-       200, false},
-      {"no key, no length and no hash", chunked, version, F::Short, 200, false},
       {"a file that cannot start", ok(junkStart), signedVersionFile(newerVersion(), junkStart),
-       F::Status, 200, true, true},
+       std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(::CopyFileA((c.withKey ? testing_support::g_exePath : testing_support::g_unsignedExePath).c_str(),
-                            exe_.c_str(), FALSE));
     server_->route(kVersionPath, ok(c.version));
     server_->route(kExePath, c.exe);
     const int before = server_->hits(kExePath);
     RunningApp app;
     ASSERT_TRUE(answerOk(app));
-    // A transfer that fails at once may close its window before it is seen.
-    HWND window = app.waitForWindow(uids::kTitle, true, 3000);
     ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > before; }, 10000));
-    if (c.startFails) {
-      HWND box = app.waitForWindow("更新提示", true, 15000);
-      ASSERT_NE(box, nullptr) << "the failed start is reported";
-      EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)), kStartFailed);
-      EXPECT_FALSE(window && ::IsWindow(window)) << "the update window is closed";
-      EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
-      testing_support::postClick(::GetDlgItem(box, IDOK));
-      EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
-    } else {
-      // The failure is said, and the update window goes.
-      HWND box = app.waitForWindow("更新提示", true, 15000);
-      ASSERT_NE(box, nullptr) << "the failed download is reported";
-      EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)),
-                update::downloadFailedText(c.failure, c.status));
-      EXPECT_FALSE(window && ::IsWindow(window)) << "the update window is closed";
-      EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
-      testing_support::postClick(::GetDlgItem(box, IDOK));
-      EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
-    }
+    HWND box = app.waitForWindow("更新提示", true, 15000);
+    ASSERT_NE(box, nullptr) << "the failure is reported";
+    EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)),
+              c.failure ? update::downloadFailedText(*c.failure, c.status)
+                        : std::string(update::kStartFailed));
+    EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr) << "the update window is closed";
+    testing_support::postClick(::GetDlgItem(box, IDOK));
+    EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
     expectTheOldProgramCarriesOn(app);
     if (HasFailure()) break;
   }
@@ -366,7 +336,7 @@ TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
     bool updates;  // the update still goes through
   };
   const Case cases[] = {
-      {"tem.vbs", runDir_ / "tem.vbs", false, true},
+      {update::kCleanupScriptName, runDir_ / update::kCleanupScriptName, false, true},
       {"update.temp", updateTemp(), false, false},
       {"update.temp to nowhere", updateTemp(), true, false},
   };
@@ -432,15 +402,16 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
   const std::string dir = "C:\\Caf\xE9";
   const std::string newName = update::updateFileName(newerVersion());
   auto clean = [&] {
-    for (const std::string& name : {std::string("Kelvora.exe"), newName, std::string("tem.vbs"),
-                                    std::string("probe-started.txt")}) {
+    for (const std::string& name :
+         {std::string("Kelvora.exe"), newName, std::string(update::kCleanupScriptName),
+          std::string("probe-started.txt")}) {
       ::SetFileAttributesA((dir + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
       ::DeleteFileA((dir + "\\" + name).c_str());
     }
     ::RemoveDirectoryA(dir.c_str());
     // Where the fault would have put them.
     for (const std::string& name :
-         {newName, std::string("tem.vbs"), std::string("probe-started.txt")}) {
+         {newName, std::string(update::kCleanupScriptName), std::string("probe-started.txt")}) {
       ::SetFileAttributesA(("C:\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
       ::DeleteFileA(("C:\\" + name).c_str());
     }
@@ -480,7 +451,7 @@ TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {
   const std::string sleep = "  Wscript.Sleep(1000)\r\n";
   ASSERT_NE(text.find(sleep), std::string::npos);
   text.erase(text.find(sleep), sleep.size());
-  const std::string script = dir / "tem.vbs";
+  const std::string script = dir / update::kCleanupScriptName;
   ASSERT_TRUE(platform::writeFile(script, {text}));
 
   platform::UniqueKernelHandle cscript =

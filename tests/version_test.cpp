@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 TEST(ParseVersionFile, TakesWhatStandsBetweenTheFirstBrackets) {
@@ -107,6 +109,56 @@ TEST(SignedVersionFile, TakesOneOfEachLineWithTheSignatureLast) {
     EXPECT_EQ(file->size, 1234u);
     EXPECT_EQ(file->signature, std::string(64, '\xBB'));
     EXPECT_EQ(file->message, "kelvora-version-v1\n" + c.body.substr(0, c.signedBytes));
+  }
+}
+
+// What the check takes, with the signature check standing in: it holds only
+// for the signature "BB..." under the key "KK...". The prompt and the compare
+// around it are the update tests' concern.
+TEST(CheckVersionFile, OnlyAVerifiedSafeVersionIsAnAnswer) {
+  const std::string key(64, 'K');
+  const update::SignatureCheck verify = [](std::string_view k, std::string_view message,
+                                           std::string_view signature) {
+    return k == std::string(64, 'K') && signature == std::string(64, '\xBB') &&
+           message.substr(0, update::kSignatureContext.size()) == update::kSignatureContext;
+  };
+  const std::string sha(64, 'a');
+  const auto signedFile = [&](const std::string& head, char sigDigit = 'B') {
+    return head + "\r\nsha256=" + sha + "\r\nsize=1000\r\nsig=" + std::string(128, sigDigit) +
+           "\r\n";
+  };
+  std::string bigVersion = "[";
+  bigVersion.append(60 << 10, '9');
+  bigVersion += ']';
+  struct Case {
+    const char* what;
+    std::string body;
+    bool keyed;                          // a build with the key
+    std::optional<std::string> version;  // the answer's, or no answer
+  };
+  const Case cases[] = {
+      {"signed", signedFile("[1.4]"), true, "1.4"},
+      {"signed, text around", signedFile("Kelvora [1.4] build 7"), true, "1.4"},
+      {"a signature that does not hold", signedFile("[1.4]", 'C'), true, std::nullopt},
+      {"an unsigned file to a build with a key", "[1.4]", true, std::nullopt},
+      {"empty brackets", signedFile("x[]y"), true, std::nullopt},
+      {"an HTML page", signedFile("<html><body>[1.4]</body></html>"), true, std::nullopt},
+      {"signed path traversal", signedFile("[9\\..\\..\\kelvora-escape]"), true, std::nullopt},
+      {"signed version with a line break", signedFile("[1.4\r\n]"), true, std::nullopt},
+      {"an empty body", "", true, std::nullopt},
+      {"a build without a key: unsigned", "[1.4]", false, "1.4"},
+      {"a build without a key: text around", "Kelvora [1.4] build 7\r\n", false, "1.4"},
+      {"a build without a key: path traversal", "[9\\..\\..\\kelvora-escape]", false, std::nullopt},
+      {"a build without a key: 60 KiB version", bigVersion, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto release = update::checkVersionFile(c.body, c.keyed ? key : "", verify);
+    ASSERT_EQ(release.has_value(), c.version.has_value());
+    if (!release) continue;
+    EXPECT_EQ(release->version, *c.version);
+    EXPECT_EQ(release->sha256, c.keyed ? sha : "");
+    EXPECT_EQ(release->size, c.keyed ? 1000 : -1);
   }
 }
 

@@ -10,7 +10,8 @@ namespace update {
 inline constexpr char kCleanupScriptName[] = "tem.vbs";
 
 // The script that removes the old executable and itself once the program has
-// ended (after a second: the old process must be gone): `runDirectory` has no trailing separator; `exeName` is a file name.
+// ended (after a second: the old process must be gone): `runDirectory` has no trailing separator;
+// `exeName` is a file name.
 std::string cleanupScript(std::string_view runDirectory, std::string_view exeName);
 
 }  // namespace update

@@ -20,7 +20,6 @@ bool readHead(HANDLE file, char (&head)[2]) {
   return ::ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
 }
 
-
 }  // namespace
 
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs) {

@@ -14,12 +14,12 @@ void fetchRelease(const std::string& versionUrl, std::string publicKey,
                   std::function<void(std::optional<Release>)> done) {
   // A server may take its time: the window does not wait for it, and the
   // whole fetch still ends at the deadline.
-  platform::httpGetAsync(versionUrl, kMaxVersionFile, {5000, 5000, 8000}, kVersionFetchDeadlineMs,
-                         [publicKey = std::move(publicKey),
-                          done = std::move(done)](std::optional<platform::Bytes> body) {
-                           done(body ? checkVersionFile(*body, publicKey, platform::verifyEcdsaP256)
-                                     : std::nullopt);
-                         });
+  platform::httpGetAsync(
+      versionUrl, kMaxVersionFile, {5000, 5000, 8000}, kVersionFetchDeadlineMs,
+      [publicKey = std::move(publicKey),
+       done = std::move(done)](std::optional<platform::Bytes> body) {
+        done(body ? checkVersionFile(*body, publicKey, platform::verifyEcdsaP256) : std::nullopt);
+      });
 }
 
 void checkForUpdate(const std::string& ownVersion, const std::string& versionUrl,

@@ -18,8 +18,6 @@
 namespace update {
 namespace {
 
-constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
-
 // A leftover temporary file gets a few quick tries, never an endless loop.
 // One that leads elsewhere is never deleted, and the download does not
 // start; nor does it where the name cannot be made anew in place (a link
@@ -41,6 +39,16 @@ std::string fileNameOf(const std::string& path) {
 }
 
 }  // namespace
+
+platform::DownloadChecks downloadChecksFor(const Release& release) {
+  platform::DownloadChecks checks;
+  checks.size = release.size;
+  checks.sha256 = release.sha256;
+  checks.head = "MZ";
+  // Without a hash, only a known length tells a whole file from a cut one.
+  checks.lengthRequired = release.sha256.empty();
+  return checks;
+}
 
 std::string downloadTempPath() {
   // After the temp folder's own trailing backslash: the download's path has
@@ -100,13 +108,7 @@ void Updater::begin(const Release& release, const std::string& downloadUrl,
   task_.receiveTimeoutMs = 8000;
   total_ = 0;
 
-  platform::DownloadChecks checks;
-  checks.size = release_.size;
-  checks.sha256 = release_.sha256;
-  checks.head = "MZ";
-  // Without a hash, only a known length tells a whole file from a cut one.
-  checks.lengthRequired = release_.sha256.empty();
-  if (!engine_.start(task_, temp, checks)) {
+  if (!engine_.start(task_, temp, downloadChecksFor(release_))) {
     closeWindow();
     return;
   }

@@ -68,6 +68,13 @@ class Updater {
 };
 
 inline constexpr char kDownloadTempName[] = "update.temp";
+// Said when the downloaded version passed its checks but would not start.
+inline constexpr char kStartFailed[] = "新版本无法启动，已保留当前版本。";
+
+// What the download must be for the release the version file named: its
+// size and hash where the file gave them, an executable's head, and a known
+// length where there is no hash to tell a cut file.
+platform::DownloadChecks downloadChecksFor(const Release& release);
 
 // kDownloadTempName in the user's temporary folder.
 std::string downloadTempPath();

@@ -70,11 +70,20 @@ bool RunningApp::waitForMainWindow(DWORD timeoutMs) {
   return window_ != nullptr;
 }
 
-bool RunningApp::start(const std::string& workDir, DWORD timeoutMs) {
-  return launch(workDir) && waitForMainWindow(timeoutMs) &&
-         testing_support::waitFor(
-             [&] { return ::GetPropA(window_, app::ids::kCheckDoneProperty) != nullptr; },
-             timeoutMs);
+::testing::AssertionResult RunningApp::start(const std::string& workDir, DWORD timeoutMs) {
+  if (!launch(workDir)) return ::testing::AssertionFailure() << "the exe did not start";
+  if (!waitForMainWindow(timeoutMs)) {
+    return ::testing::AssertionFailure()
+           << (running() ? "no main window within the time" : "ended before its main window");
+  }
+  if (!testing_support::waitFor([&] { return checkDone(); }, timeoutMs)) {
+    return ::testing::AssertionFailure() << "the version check never ended";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+bool RunningApp::checkDone() const {
+  return window_ && ::GetPropA(window_, app::ids::kCheckDoneProperty) != nullptr;
 }
 
 void postClick(HWND button) {
@@ -134,7 +143,6 @@ void typeKeys(HWND window, std::initializer_list<WORD> keys) {
   for (WORD key : keys) add(key, 0);
   for (auto key = keys.end(); key != keys.begin();) add(*--key, KEYEVENTF_KEYUP);
   if (!input.empty()) ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-  ::Sleep(300);
 }
 
 }  // namespace testing_support

@@ -29,7 +29,10 @@ class RunningApp {
   // Starts the exe in `workDir` and waits until its main window is shown
   // and its start-up version check has ended (so that nothing changes the
   // labels any more on its own).
-  bool start(const std::string& workDir, DWORD timeoutMs = 30000);
+  // A failure says which step did not come.
+  ::testing::AssertionResult start(const std::string& workDir, DWORD timeoutMs = 30000);
+  // Whether the start-up version check has run its last step.
+  bool checkDone() const;
   // Starts the exe without waiting for anything.
   bool launch(const std::string& workDir, const std::string& exe = g_exePath);
   // Waits for the process's visible top-level window whose title starts with
@@ -69,7 +72,7 @@ HWND focusedControl(HWND window);
 
 // Brings `window` to the front and types keys into it as the keyboard would:
 // each of `keys` pressed in order, all released in reverse (so {VK_MENU, 'Q'}
-// is Alt+Q). Waits a moment for the program to take them.
+// is Alt+Q). Returns at once: wait on what the keys should do.
 void typeKeys(HWND window, std::initializer_list<WORD> keys);
 
 }  // namespace testing_support

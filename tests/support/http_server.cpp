@@ -144,7 +144,7 @@ void HttpServer::serve(SOCKET client) {
     response.body = "<html>not here</html>";
   }
   if (response.hang) {
-    while (!stop_) ::Sleep(50);
+    while (!stop_ && !released_) ::Sleep(50);
     ::closesocket(client);
     return;
   }

@@ -19,11 +19,11 @@ struct Response {
   int status = 200;
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;  // extra ones, e.g. Location
-  bool hang = false;                                         // read the request, never answer
-  bool chunked = false;                                      // Transfer-Encoding: chunked
-  long long announce = -1;        // Content-Length to announce (-1: the body's size)
-  long long dropAfter = -1;       // close after this many body bytes (-1: send all)
-  bool stallAtDrop = false;       // at dropAfter, go silent instead of closing
+  bool hang = false;         // read the request, answer nothing until releaseHung(), then close
+  bool chunked = false;      // Transfer-Encoding: chunked
+  long long announce = -1;   // Content-Length to announce (-1: the body's size)
+  long long dropAfter = -1;  // close after this many body bytes (-1: send all)
+  bool stallAtDrop = false;  // at dropAfter, go silent instead of closing
   std::size_t pieceSize = 65536;  // bytes per send
   unsigned pieceDelayMs = 0;      // pause after each piece (throttling)
   bool trickleHead = false;       // the head too, one byte per piece delay
@@ -53,6 +53,8 @@ class HttpServer {
   int answered(const std::string& path) const;
   // Answers every request from now on with `response`, whatever its path.
   void answerAll(Response response);
+  // Hung connections are closed without an answer, now and from now on.
+  void releaseHung() { released_ = true; }
 
  private:
   void acceptLoop();
@@ -60,6 +62,7 @@ class HttpServer {
 
   SOCKET listener_ = INVALID_SOCKET;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> released_{false};
   mutable std::mutex mutex_;
   std::map<std::string, Response> routes_;
   std::map<std::string, int> hits_;

@@ -1,0 +1,39 @@
+// What the language switch needs from the system, and nothing more: the
+// install path, the Documents folder, four file operations and its pause.
+// The program's implementation is Windows (lang/windows_switch_system.h);
+// the tests' is a map of files in memory. No Windows API here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/text.h"
+
+namespace lang {
+
+class SwitchSystem {
+ public:
+  virtual ~SwitchSystem() = default;
+
+  // After Effects CC 2019's install folder, with its trailing backslash, as
+  // the 64-bit registry view holds it; empty when it is not there.
+  virtual std::string installPath() = 0;
+  // The user's Documents folder, with its trailing backslash.
+  virtual std::string documentsFolder() = 0;
+  virtual bool fileExists(const std::string& path) = 0;
+  // The whole file; nullopt when it cannot be read (held without sharing).
+  virtual std::optional<std::string> readFile(const std::string& path) = 0;
+  // Makes an empty file where the name is free; never follows a link there.
+  virtual void createEmptyFile(const std::string& path) = 0;
+  // Removes the file only where it really is at that name; a link is left.
+  virtual void removeFile(const std::string& path) = 0;
+  // Replaces the file's contents whole or not at all; false when not.
+  virtual bool replaceFile(const std::string& path, std::string_view bytes) = 0;
+  // The pause after a rewrite; it blocks the UI thread.
+  virtual void pause(unsigned milliseconds) = 0;
+  // The lead bytes of the ANSI code page that file names and ANSI files use.
+  virtual const platform::LeadBytes& leadBytes() = 0;
+};
+
+}  // namespace lang

@@ -1,0 +1,45 @@
+#include "lang/windows_switch_system.h"
+
+#include <windows.h>
+
+#include "platform/code_page.h"
+#include "platform/files.h"
+#include "platform/in_place.h"
+#include "platform/message_loop.h"
+#include "platform/shell.h"
+
+namespace lang {
+
+std::string WindowsSwitchSystem::documentsFolder() {
+  return platform::documentsFolder();
+}
+
+bool WindowsSwitchSystem::fileExists(const std::string& path) {
+  return platform::fileExists(path);
+}
+
+std::optional<std::string> WindowsSwitchSystem::readFile(const std::string& path) {
+  return platform::tryReadFile(path);
+}
+
+void WindowsSwitchSystem::createEmptyFile(const std::string& path) {
+  platform::createInPlace(path, GENERIC_WRITE, 0);  // closed at once
+}
+
+void WindowsSwitchSystem::removeFile(const std::string& path) {
+  platform::removeInPlace(path);
+}
+
+bool WindowsSwitchSystem::replaceFile(const std::string& path, std::string_view bytes) {
+  return platform::replaceFile(path, bytes);
+}
+
+void WindowsSwitchSystem::pause(unsigned milliseconds) {
+  platform::pause(milliseconds);
+}
+
+const platform::LeadBytes& WindowsSwitchSystem::leadBytes() {
+  return platform::ansiLeadBytes();
+}
+
+}  // namespace lang

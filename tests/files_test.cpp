@@ -1,0 +1,102 @@
+// application.xml is replaced whole or not at all: against a reader beside
+// the replace, and against a file that is read-only or held without sharing.
+// In this process, under Wine: the click around it is the switch's concern.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/handles.h"
+#include "support/paths.h"
+
+namespace {
+
+using testing_support::TempFolder;
+
+std::string xmlWith(const char* token) {
+  std::string xml = "<?xml version=\"1.0\"?>\r\n<Configuration>\r\n";
+  for (int i = 0; i < 200; ++i) {  // a file of some size, tokens throughout
+    xml += "  <Data key=\"k" + std::to_string(i) + "\">" + token + " 中文说明</Data>\r\n";
+  }
+  return xml + "</Configuration>\r\n";
+}
+
+// Reads as a well-behaved program would: sharing read, write and delete.
+bool readShared(const std::string& path, std::string& out) {
+  platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
+  out.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    out.append(buffer, got);
+  }
+  return true;
+}
+
+TEST(FileReplace, AReaderBesideItNeverSeesTheFileTornOrMissing) {
+  TempFolder folder("kelvora-replace");
+  const std::string path = folder / "application.xml";
+  const std::string chinese = xmlWith("zh_CN");
+  const std::string english = xmlWith("en_US");
+  ASSERT_TRUE(platform::writeFile(path, {chinese}));
+
+  std::atomic<bool> done{false};
+  std::atomic<int> reads{0}, missing{0}, torn{0};
+  std::thread reader([&] {
+    std::string contents;
+    while (!done) {
+      if (!readShared(path, contents)) {
+        ++missing;
+      } else if (contents != chinese && contents != english) {
+        ++torn;
+      }
+      ++reads;
+    }
+  });
+  constexpr int kReplaces = 60;
+  int replaced = 0;
+  for (int i = 0; i < kReplaces; ++i) {
+    if (platform::replaceFile(path, i % 2 ? chinese : english)) ++replaced;
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(missing, 0) << "the file was never missing";
+  EXPECT_EQ(torn, 0) << "every read was the whole old or the whole new file";
+  EXPECT_GT(reads, kReplaces);
+  // A replace can lose to the reader for longer than its retries; nearly all win.
+  EXPECT_GE(replaced, kReplaces - 3) << "of " << kReplaces;
+  EXPECT_FALSE(platform::fileExists(path + std::string(platform::kReplaceSuffix)));
+}
+
+TEST(FileReplace, LeavesAReadOnlyOrLockedFileIntact) {
+  for (bool locked : {false, true}) {
+    SCOPED_TRACE(locked ? "held without sharing" : "read-only");
+    TempFolder folder("kelvora-replace");
+    const std::string path = folder / "application.xml";
+    ASSERT_TRUE(platform::writeFile(path, {"zh_CN"}));
+    platform::UniqueFile lock;
+    if (locked) {
+      lock.reset(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(lock);
+      EXPECT_EQ(platform::tryReadFile(path), std::nullopt) << "unknown, not empty";
+    } else {
+      ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    EXPECT_FALSE(platform::replaceFile(path, "en_US"));
+    EXPECT_FALSE(platform::fileExists(path + std::string(platform::kReplaceSuffix)));
+    lock.reset();
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(platform::readFile(path), "zh_CN");
+    // Once the file is free again, it is replaced.
+    EXPECT_TRUE(platform::replaceFile(path, "en_US"));
+    EXPECT_EQ(platform::readFile(path), "en_US");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+// The language switch's rules, against files kept in memory: what a click
+// does to the marker, to application.xml and to the three displays.
+#include "lang/switcher.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <set>
+
+#include "support/code_pages.h"
+#include "support/utf16.h"
+
+namespace {
+
+constexpr char kDocuments[] = "C:\\Users\\user\\Documents\\";
+constexpr char kInstall[] = "C:\\Program Files\\Adobe\\After Effects CC 2019\\";
+
+// Windows names one file by "a\\b", "a\\\\b" and "a\\/b": one key for all.
+std::string canonical(const std::string& path) {
+  std::string out;
+  for (const char c : path) {
+    const char s = c == '/' ? '\\' : c;
+    if (s == '\\' && !out.empty() && out.back() == '\\') continue;
+    out += s;
+  }
+  return out;
+}
+
+class FakeSystem final : public lang::SwitchSystem {
+ public:
+  std::map<std::string, std::string> files;
+  std::set<std::string> unreadable, unreplaceable;
+  std::string install;
+  unsigned paused = 0;
+
+  bool has(const std::string& path) const { return files.count(canonical(path)) != 0; }
+
+  std::string installPath() override { return install; }
+  std::string documentsFolder() override { return kDocuments; }
+  bool fileExists(const std::string& path) override { return has(path); }
+  std::optional<std::string> readFile(const std::string& path) override {
+    if (!has(path) || unreadable.count(canonical(path))) return std::nullopt;
+    return files[canonical(path)];
+  }
+  void createEmptyFile(const std::string& path) override {
+    files.emplace(canonical(path), std::string());
+  }
+  void removeFile(const std::string& path) override { files.erase(canonical(path)); }
+  bool replaceFile(const std::string& path, std::string_view bytes) override {
+    if (!has(path) || unreplaceable.count(canonical(path))) return false;
+    files[canonical(path)] = std::string(bytes);
+    return true;
+  }
+  void pause(unsigned milliseconds) override { paused += milliseconds; }
+  const platform::LeadBytes& leadBytes() override { return testing_support::cp936(); }
+};
+
+class FakeView final : public lang::LanguageView {
+ public:
+  std::string current, file, path;
+  void showCurrentLanguage(std::string_view word) override { current = word; }
+  std::string fileLanguage() const override { return file; }
+  void showFileLanguage(std::string_view word) override { file = word; }
+  std::string xmlPath() const override { return path; }
+  void showXmlPath(std::string_view p) override { path = p; }
+};
+
+const std::string kZhXml =
+    "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言设置 -->\r\n"
+    "<Data key=\"installedLanguages\">zh_CN</Data>\r\n"
+    "<Data key=\"other\">Zh_CN ZH_CN zh_cn</Data>\r\n<Data>中文zh_CN,zh_CN</Data>\r\n";
+const std::string kEnXml =
+    "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言设置 -->\r\n"
+    "<Data key=\"installedLanguages\">en_US</Data>\r\n"
+    "<Data key=\"other\">Zh_CN ZH_CN zh_cn</Data>\r\n<Data>中文en_US,en_US</Data>\r\n";
+const std::string kZh16 = "<a>zh_CN</a>\r\n<b>zh_CN</b>\r\n<tail/>";
+const std::string kEn16 = "<a>en_US</a>\r\n<b>en_US</b>\r\n<tail/>";
+
+enum class Hold { None, Unreadable, Unreplaceable };
+
+TEST(Switcher, AClickTogglesTheMarkerAndRewritesTheFileItsLabelNames) {
+  using testing_support::utf16be;
+  using testing_support::utf16le;
+  const std::string xml = std::string(kInstall) + "AMT\\application.xml";
+  struct Case {
+    const char* what;
+    bool installed;                    // the registry names the install folder
+    std::optional<std::string> start;  // application.xml, when there is one
+    bool marker;                       // in Documents at start
+    Hold hold;                         // from after the start-up display on
+    // At start-up, then after the click:
+    const char *current, *file;
+    bool markerAfter;
+    std::optional<std::string> after;
+    const char *currentAfter, *fileAfter;
+    unsigned paused;
+  };
+  const Case cases[] = {
+      {"zh file, no marker", true, kZhXml, false, Hold::None, "中文", "中文", true, kEnXml, "英文",
+       "英文", 1000},
+      {"the zh file wins over the marker", true, kZhXml, true, Hold::None, "中文", "中文", false,
+       kEnXml, "中文", "英文", 1000},
+      {"en file", true, kEnXml, false, Hold::None, "英文", "英文", true, kZhXml, "英文", "中文",
+       1000},
+      {"no install path: only the marker toggles, no pause", false, std::nullopt, false, Hold::None,
+       "中文", "", true, std::nullopt, "英文", "", 0},
+      {"no file: the marker alone says", true, std::nullopt, true, Hold::None, "英文", "", false,
+       std::nullopt, "中文", "", 0},
+      {"held without sharing: the labels stay, no pause", true, kZhXml, false, Hold::Unreadable,
+       "中文", "中文", true, kZhXml, "英文", "中文", 0},
+      {"read-only: left intact, no pause", true, kZhXml, false, Hold::Unreplaceable, "中文", "中文",
+       true, kZhXml, "英文", "中文", 0},
+      {"an empty file reads as English and is never rewritten", true, std::string(), false,
+       Hold::None, "英文", "英文", true, std::string(), "英文", "英文", 0},
+      {"UTF-16 LE with BOM", true, utf16le(kZh16, true), false, Hold::None, "中文", "中文", true,
+       utf16le(kEn16, true), "英文", "英文", 1000},
+      {"UTF-16 LE", true, utf16le(kZh16), false, Hold::None, "中文", "中文", true, utf16le(kEn16),
+       "英文", "英文", 1000},
+      {"UTF-16 BE with BOM", true, utf16be(kZh16, true), false, Hold::None, "中文", "中文", true,
+       utf16be(kEn16, true), "英文", "英文", 1000},
+      {"UTF-16 BE", true, utf16be(kZh16), false, Hold::None, "中文", "中文", true, utf16be(kEn16),
+       "英文", "英文", 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSystem system;
+    FakeView view;
+    if (c.installed) system.install = kInstall;
+    if (c.start) system.files[xml] = *c.start;
+    const std::string marker = std::string(kDocuments) + "ae_force_english.txt";
+    if (c.marker) system.files[marker] = "";
+    lang::Switcher switcher(view, system);
+
+    switcher.showState();
+    EXPECT_EQ(view.path, c.installed ? xml : "AMT\\application.xml");
+    EXPECT_EQ(view.current, c.current);
+    EXPECT_EQ(view.file, c.file);
+    if (c.hold == Hold::Unreadable) system.unreadable.insert(xml);
+    if (c.hold == Hold::Unreplaceable) system.unreplaceable.insert(xml);
+
+    switcher.toggle();
+    EXPECT_EQ(system.has(marker), c.markerAfter);
+    if (c.markerAfter) {
+      EXPECT_EQ(system.files[marker], "") << "an empty marker";
+    }
+    EXPECT_EQ(system.has(xml), c.after.has_value());
+    if (c.after) {
+      EXPECT_EQ(system.files[xml], *c.after);
+    }
+    EXPECT_EQ(view.current, c.currentAfter);
+    EXPECT_EQ(view.file, c.fileAfter) << "refreshed from the file as it now stands";
+    EXPECT_EQ(system.paused, c.paused);
+  }
+}
+
+TEST(Switcher, ASecondClickGivesBackTheFileByteForByte) {
+  FakeSystem system;
+  FakeView view;
+  system.install = kInstall;
+  const std::string xml = std::string(kInstall) + "AMT\\application.xml";
+  system.files[xml] = kEnXml;
+  lang::Switcher switcher(view, system);
+  switcher.showState();
+  switcher.toggle();
+  switcher.toggle();
+  EXPECT_EQ(system.files[xml], kEnXml);
+  EXPECT_FALSE(system.has(std::string(kDocuments) + "ae_force_english.txt"));
+  EXPECT_EQ(view.current, "中文");
+  EXPECT_EQ(view.file, "英文");
+  EXPECT_EQ(system.paused, 2000u);
+}
+
+}  // namespace
