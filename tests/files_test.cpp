@@ -16,34 +16,11 @@ namespace {
 
 using testing_support::TempFolder;
 
-std::string xmlWith(const char* token) {
-  std::string xml = "<?xml version=\"1.0\"?>\r\n<Configuration>\r\n";
-  for (int i = 0; i < 200; ++i) {  // a file of some size, tokens throughout
-    xml += "  <Data key=\"k" + std::to_string(i) + "\">" + token + " 中文说明</Data>\r\n";
-  }
-  return xml + "</Configuration>\r\n";
-}
-
-// Reads as a well-behaved program would: sharing read, write and delete.
-bool readShared(const std::string& path, std::string& out) {
-  platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return false;
-  out.clear();
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    out.append(buffer, got);
-  }
-  return true;
-}
-
 TEST(FileReplace, AReaderBesideItNeverSeesTheFileTornOrMissing) {
   TempFolder folder("kelvora-replace");
   const std::string path = folder / "application.xml";
-  const std::string chinese = xmlWith("zh_CN");
-  const std::string english = xmlWith("en_US");
+  const std::string chinese = testing_support::sizedXml("zh_CN");
+  const std::string english = testing_support::sizedXml("en_US");
   ASSERT_TRUE(platform::writeFile(path, {chinese}));
 
   std::atomic<bool> done{false};
@@ -51,7 +28,7 @@ TEST(FileReplace, AReaderBesideItNeverSeesTheFileTornOrMissing) {
   std::thread reader([&] {
     std::string contents;
     while (!done) {
-      if (!readShared(path, contents)) {
+      if (!testing_support::readSharingEverything(path, contents)) {
         ++missing;
       } else if (contents != chinese && contents != english) {
         ++torn;

@@ -17,34 +17,9 @@ using testing_support::RunningApp;
 using testing_support::SwitchTest;
 namespace ids = app::ids;
 
-std::string xmlWith(const char* token) {
-  std::string xml = "<?xml version=\"1.0\"?>\r\n<Configuration>\r\n";
-  for (int i = 0; i < 200; ++i) {  // a file of some size, tokens throughout
-    xml += "  <Data key=\"k" + std::to_string(i) + "\">" + token + " 中文说明</Data>\r\n";
-  }
-  return xml + "</Configuration>\r\n";
-}
-
-// Reads as a well-behaved program would: sharing read, write and delete.
-bool readShared(const std::string& path, std::string& out) {
-  platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return false;
-  out.clear();
-  char buffer[65536];
-  DWORD got = 0;
-  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    out.append(buffer, got);
-  }
-  return true;
-}
-
-// The replace itself is tested against a reader 200 times in this process
-// (files_test); here the clicks prove that the switch goes through it.
 TEST_F(SwitchTest, ClicksWithAReaderBesideThem) {
-  const std::string chinese = xmlWith("zh_CN");
-  const std::string english = xmlWith("en_US");
+  const std::string chinese = testing_support::sizedXml("zh_CN");
+  const std::string english = testing_support::sizedXml("en_US");
   useInstall(chinese);
   RunningApp app;
   start(app);
@@ -54,7 +29,7 @@ TEST_F(SwitchTest, ClicksWithAReaderBesideThem) {
   std::thread reader([&] {
     std::string contents;
     while (!done) {
-      if (!readShared(xmlPath(), contents)) {
+      if (!testing_support::readSharingEverything(xmlPath(), contents)) {
         ++missing;
       } else if (contents != chinese && contents != english) {
         ++torn;
@@ -71,7 +46,7 @@ TEST_F(SwitchTest, ClicksWithAReaderBesideThem) {
     const std::string now = xml();
     if (now != before) ++switched;
     // The file's label is refreshed from the file as it now stands.
-    const bool english = now == xmlWith("en_US");
+    const bool english = now == testing_support::sizedXml("en_US");
     if (app.text(ids::kFileLanguageId) != (english ? "英文" : "中文")) ++mismatched;
     before = now;
   }
@@ -88,8 +63,8 @@ TEST_F(SwitchTest, ClicksWithAReaderBesideThem) {
 }
 
 TEST_F(SwitchTest, KilledAtRandomMomentsTheFileStaysWhole) {
-  const std::string chinese = xmlWith("zh_CN");
-  const std::string english = xmlWith("en_US");
+  const std::string chinese = testing_support::sizedXml("zh_CN");
+  const std::string english = testing_support::sizedXml("en_US");
   useInstall(chinese);
   std::mt19937 rng(8122026);
   std::uniform_int_distribution<int> delay(0, 1200);

@@ -116,4 +116,26 @@ TempFolder::~TempFolder() {
   removeTree(path_);
 }
 
+std::string sizedXml(const char* token) {
+  std::string xml = "<?xml version=\"1.0\"?>\r\n<Configuration>\r\n";
+  for (int i = 0; i < 200; ++i) {
+    xml += "  <Data key=\"k" + std::to_string(i) + "\">" + token + " 中文说明</Data>\r\n";
+  }
+  return xml + "</Configuration>\r\n";
+}
+
+bool readSharingEverything(const std::string& path, std::string& out) {
+  platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) return false;
+  out.clear();
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    out.append(buffer, got);
+  }
+  return true;
+}
+
 }  // namespace testing_support

@@ -43,6 +43,14 @@ class UnixLink {
 // Removes a folder with everything in it, read-only and hidden files too.
 void removeTree(const std::string& folder);
 
+// An application.xml of some size with `token` throughout: what the long
+// runs of replaces and clicks switch back and forth.
+std::string sizedXml(const char* token);
+
+// Reads `path` whole as a well-behaved program would, sharing read, write
+// and delete; false when it cannot be opened.
+bool readSharingEverything(const std::string& path, std::string& out);
+
 // A fresh folder of a test's own in the temporary folder, removed with all
 // it holds when the owner goes.
 class TempFolder {
