@@ -145,6 +145,7 @@ bool Downloader::start(const DownloadTask& task, const std::string& tempPath,
   received_ = 0;
   stopping_ = false;
   ::ResetEvent(stopEvent_.get());
+  ::ResetEvent(endedEvent_.get());
   const unsigned generation = ++generation_;
   checks.maxSize = std::min(checks.maxSize, kMaxDownloadBytes);
   {
@@ -208,6 +209,7 @@ void Downloader::run(DownloadTask task, std::string tempPath, DownloadChecks che
   result.failure = failure;
   const int value = failure ? static_cast<int>(*failure) : 0;
   running_ = false;
+  ::SetEvent(endedEvent_.get());
   post(generation, failure ? kFailed : kComplete, value, std::move(result));
 }
 
@@ -341,7 +343,7 @@ bool Downloader::stop(Bytes& resume, int mode) {
     }
   }
   if (!stopped) return false;
-  for (int i = 0; i < 100 && running_; ++i) ::Sleep(10);
+  if (running_) ::WaitForSingleObject(endedEvent_.get(), 1000);
   if (!running_) join();
   resume = source_ + "\r\n" + destination_ + "\r\n" + std::to_string(received_.load());
   return true;

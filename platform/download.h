@@ -135,6 +135,8 @@ class Downloader {
   // Set with stopping_: the worker's waits (between attempts, under a speed
   // limit) end on it at once. Manual reset; cleared by start().
   UniqueKernelHandle stopEvent_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  // Set by the worker as it ends (running_ false); stop() waits on it.
+  UniqueKernelHandle endedEvent_{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   std::atomic<int> received_{0};
   // UI thread only:
   unsigned generation_ = 0;  // events of older transfers are dropped

@@ -206,14 +206,6 @@ bool InternetSession::read(const HttpRequest& http, char* buffer, DWORD size, DW
 
 namespace {
 
-struct TimerTraits {  // a timer-queue timer; the close waits for its callback
-  using pointer = HANDLE;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer h) noexcept {
-    ::DeleteTimerQueueTimer(nullptr, h, INVALID_HANDLE_VALUE);
-  }
-};
-
 // What the fetching thread and the deadline share. Whichever comes first
 // answers; the deadline also aborts the session.
 struct AsyncFetch {
@@ -272,7 +264,7 @@ void httpGetAsync(const std::string& url, std::size_t maxBytes, const HttpTimeou
   try {
     std::thread([fetch, url, maxBytes, timeouts, deadline, deadlineMs] {
       try {
-        UniqueHandle<TimerTraits> timer;
+        UniqueTimer timer;
         ::CreateTimerQueueTimer(timer.put(), nullptr, onDeadline, fetch.get(), deadlineMs, 0,
                                 WT_EXECUTEONLYONCE);
         // Made here, not on the UI thread: loading WinINet takes a while.

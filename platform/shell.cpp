@@ -15,22 +15,6 @@
 namespace platform {
 namespace {
 
-template <typename Interface>
-struct ComTraits {
-  using pointer = Interface*;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer p) noexcept { p->Release(); }
-};
-template <typename Interface>
-using ComRef = UniqueHandle<ComTraits<Interface>>;
-
-struct BstrTraits {
-  using pointer = BSTR;
-  static pointer invalid() noexcept { return nullptr; }
-  static void close(pointer p) noexcept { com().SysFreeString(p); }
-};
-using UniqueBstr = UniqueHandle<BstrTraits>;
-
 // SID_STopLevelBrowser, spelled out: not every uuid library has it.
 constexpr GUID kTopLevelBrowser = {
     0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/in_place.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_library.h"
 #include "platform/shell.h"
@@ -29,7 +30,7 @@ platform::UniqueFile createTempRegFile(std::string& path) {
   for (int attempt = 0; attempt < 4096; ++attempt, ++number) {
     char name[16];
     std::snprintf(name, sizeof name, "%x.tmp", number);
-    path = folder + name;
+    path = platform::joinPath(folder, name, platform::ansiLeadBytes());
     platform::UniqueFile file = platform::createInPlace(path, GENERIC_WRITE, 0);
     if (file) return file;
     if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) break;
