@@ -3,16 +3,21 @@
 
 #include <float.h>
 
+#include "app/command_line.h"
+#include "app/elevated.h"
 #include "app/program.h"
 #include "platform/system_library.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // Before anything can load a DLL: an administrator program started from
-  // Downloads must never run a DLL that someone left there.
+  // Before anything can load a DLL: a program started from Downloads must
+  // never run a DLL that someone left there. comctl32 is loaded only after
+  // this, from the system folder.
   platform::restrictDllSearchToSystem();
+  const app::Verb verb = app::parseCommandLine(::GetCommandLineA());
+  if (verb == app::Verb::Refused) return app::runElevatedStep(verb);
   _fpreset();
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&controls);
+  platform::initCommonControls(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS);
+  if (verb != app::Verb::Window) return app::runElevatedStep(verb);
 
   static app::Program program;
   return program.run();

@@ -2,12 +2,14 @@
 
 #include <cstdlib>
 
+#include "app/command_line.h"
 #include "app/main_form.h"
 #include "app/main_window_language_view.h"
 #include "app/placement.h"
 #include "app/update_urls.h"
 #include "build_config.h"
 #include "lang/windows_switch_system.h"
+#include "platform/elevation.h"
 #include "platform/message_loop.h"
 #include "platform/shell.h"
 #include "platform/ui_post.h"
@@ -51,10 +53,8 @@ int Program::run() {
       [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); });
   switcher_ = std::make_unique<lang::Switcher>(*languageView_, *switchSystem_);
   mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
-  // In the user's own browser: one started by this elevated program would
-  // run as administrator.
-  mainWindow_->onClick(ids::kFeedbackLink,
-                       [] { platform::openAsDesktopUser(build_config::kFeedbackUrl); });
+  // The window runs as the user: the page opens in the user's own browser.
+  mainWindow_->onClick(ids::kFeedbackLink, [] { platform::shellOpen(build_config::kFeedbackUrl); });
 
   onCreated();
   const int code = platform::runMessageLoop();
@@ -76,12 +76,36 @@ void Program::onCreated() {
       platform::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
       [this](const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName) {
-        return updater_->start(versionUrl, downloadUrl, fileName);
+        // Where the user may write, the update stays the user's own.
+        if (platform::canCreateFilesIn(platform::runDirectory())) {
+          return updater_->start(versionUrl, downloadUrl, fileName);
+        }
+        return updateElevated();
       },
       [this] {
         switcher_->showState();
         ::SetPropA(mainWindow_->hwnd(), ids::kCheckDoneProperty, reinterpret_cast<HANDLE>(1));
       });
+}
+
+bool Program::updateElevated() {
+  // The instance fetches, checks and shows its own window; this one only
+  // waits for it, painting, and takes no clicks meanwhile.
+  ::EnableWindow(mainWindow_->hwnd(), FALSE);
+  const platform::ElevatedResult result =
+      platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)));
+  ::EnableWindow(mainWindow_->hwnd(), TRUE);
+  if (result.kind == platform::ElevatedResult::Ended && result.exitCode == update::kUpdateInstalled) {
+    // At once: tem.vbs removes this exe a second after it has ended.
+    platform::quitMessageLoop(0);
+    return true;
+  }
+  if (result.kind == platform::ElevatedResult::Declined) {
+    platform::messageBox("没有获得管理员权限，无法更新。", "更新提示", MB_OK | MB_ICONWARNING,
+                         mainWindow_->hwnd());
+  }
+  // Any other end has been said by the instance itself.
+  return false;
 }
 
 void Program::shutdown() noexcept {

@@ -30,6 +30,9 @@ class Program {
 
  private:
   void onCreated();
+  // OK on the prompt where the run folder is not the user's to write: the
+  // elevated instance downloads and starts the new version.
+  bool updateElevated();
 
   std::unique_ptr<platform::Downloader> downloader_;
   std::unique_ptr<update::Updater> updater_;

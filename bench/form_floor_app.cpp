@@ -7,10 +7,12 @@
 
 #include "app/main_form.h"
 #include "platform/form.h"
+#include "platform/system_library.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&controls);
+  // comctl32 as the program loads it.
+  platform::restrictDllSearchToSystem();
+  platform::initCommonControls(ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS);
   platform::Form form(app::mainFormSpec());
   if (!form.create()) return 1;
   form.setQuitOnClose(true);

@@ -150,6 +150,14 @@ std::string Form::text(std::string_view name) const {
   return windowText(control(name));
 }
 
+void Form::setEnabled(std::string_view name, bool enabled) {
+  if (HWND c = control(name)) ::EnableWindow(c, enabled ? TRUE : FALSE);
+}
+
+void Form::setShield(std::string_view name, bool shield) {
+  if (HWND c = control(name)) ::SendMessageA(c, BCM_SETSHIELD, 0, shield ? TRUE : FALSE);
+}
+
 void Form::setText(std::string_view name, std::string_view text) {
   if (HWND c = control(name)) ::SetWindowTextA(c, std::string(text).c_str());
 }

@@ -72,6 +72,10 @@ class Form {
   // Interval in milliseconds; 0 stops the timer.
   void setTimerInterval(std::string_view name, unsigned milliseconds);
 
+  void setEnabled(std::string_view name, bool enabled);
+  // The UAC shield on a button whose action asks for administrator rights.
+  void setShield(std::string_view name, bool shield);
+
   void onClick(std::string_view name, Handler handler);
   void onTimer(std::string_view name, Handler handler);
   // Runs when the window is asked to close; without a handler it is destroyed.

@@ -80,19 +80,6 @@ inline void deleteTimer(HANDLE h) noexcept {
 }
 using UniqueTimer = Unique<HANDLE, deleteTimer>;
 
-// COM: interface references and strings, the latter freed through the
-// table loaded from the system folder.
-template <typename Interface>
-inline void releaseCom(Interface* p) noexcept {
-  p->Release();
-}
-template <typename Interface>
-using ComRef = Unique<Interface*, releaseCom<Interface>>;
-inline void freeBstr(BSTR p) noexcept {
-  com().SysFreeString(p);
-}
-using UniqueBstr = Unique<BSTR, freeBstr>;
-
 // CNG handles, closed through the table loaded from the system folder.
 inline void closeAlgorithm(BCRYPT_ALG_HANDLE h) noexcept {
   cng().BCryptCloseAlgorithmProvider(h, 0);

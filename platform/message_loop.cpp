@@ -42,4 +42,23 @@ void pauseProcessingMessages(unsigned milliseconds) {
   }
 }
 
+void waitProcessingMessages(void* object) {
+  bool quit = false;
+  int quitCode = 0;
+  for (;;) {
+    const DWORD woke = ::MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT);
+    if (woke != WAIT_OBJECT_0 + 1) break;  // signalled, or a handle that cannot be waited on
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+        quitCode = static_cast<int>(msg.wParam);
+        continue;
+      }
+      dispatchMessage(msg);
+    }
+  }
+  if (quit) ::PostQuitMessage(quitCode);
+}
+
 }  // namespace platform

@@ -23,4 +23,10 @@ bool processPendingMessages();
 // early when the program is asked to quit.
 void pauseProcessingMessages(unsigned milliseconds);
 
+// Waits until `object` (a process, an event) is signalled while still
+// dispatching this thread's messages. A quit asked for meanwhile is kept for
+// the message loop, and the wait goes on: what is waited for is another
+// process's work, which must not be left half seen.
+void waitProcessingMessages(void* object);
+
 }  // namespace platform

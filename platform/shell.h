@@ -20,13 +20,8 @@ std::string exePath();
 std::string runDirectory();
 
 // ShellExecute "open" with a normal window; true when the shell took it.
-// From an elevated program what it starts runs elevated too.
+// What it starts runs as this process does: the window runs as the user, so
+// the feedback page opens in the user's own browser.
 bool shellOpen(const std::string& target);
-
-// Opens `target` (a web page) as the desktop's user, unelevated: the desktop
-// shell's own ShellExecute (IShellDispatch2 of the desktop window) starts
-// the browser, as installers do. Where no desktop shell offers that (none is
-// running, or Wine), shellOpen() above. UI thread.
-bool openAsDesktopUser(const std::string& target);
 
 }  // namespace platform

@@ -84,21 +84,13 @@ const CngApi& cng() noexcept {
   return api;
 }
 
-const ComApi& com() noexcept {
-  static const ComApi api = [] {
-    ComApi a = loadTable<ComApi>("ole32.dll", [](HMODULE m, ComApi& t) {
-      return bind(m, t.CoInitializeEx, "CoInitializeEx") &&
-             bind(m, t.CoUninitialize, "CoUninitialize") &&
-             bind(m, t.CoCreateInstance, "CoCreateInstance");
-    });
-    HMODULE oleaut = a.CoCreateInstance ? loadSystemLibrary("oleaut32.dll") : nullptr;
-    if (!oleaut || !bind(oleaut, a.SysAllocString, "SysAllocString") ||
-        !bind(oleaut, a.SysFreeString, "SysFreeString")) {
-      a = ComApi();
-    }
-    return a;
-  }();
-  return api;
+bool initCommonControls(DWORD classes) noexcept {
+  using Init = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  Init init = nullptr;
+  HMODULE module = loadSystemLibrary("comctl32.dll");
+  if (!module || !bind(module, init, "InitCommonControlsEx")) return false;
+  const INITCOMMONCONTROLSEX controls = {sizeof controls, classes};
+  return init(&controls) != FALSE;
 }
 
 }  // namespace platform

@@ -1,13 +1,12 @@
-// DLLs that Windows does not always take from the system folder (wininet,
-// bcrypt, ole32 and oleaut32) are loaded here, from the system folder only,
-// the first time they are needed: the exe imports none of them, so a DLL of
-// that name left beside it never runs. Any thread.
+// DLLs that Windows does not always take from the system folder (comctl32,
+// wininet and bcrypt) are loaded here, from the system folder only, the
+// first time they are needed: the exe imports none of them, so a DLL of that
+// name left beside it never runs. Any thread.
 #pragma once
 
 #include <windows.h>
 #include <bcrypt.h>
-#include <objbase.h>
-#include <oleauto.h>
+#include <commctrl.h>
 #include <wininet.h>
 
 #include <string>
@@ -25,6 +24,12 @@ bool restrictDllSearchToSystem() noexcept;
 // loaded. Each call takes a reference that is never given back: the tables
 // below call it once each and keep the DLL for the life of the process.
 HMODULE loadSystemLibrary(const char* name) noexcept;
+
+// comctl32 from the system folder, after restrictDllSearchToSystem(): as an
+// import it would load before WinMain, and with it uxtheme and the rest,
+// from beside the exe. The manifest still picks version 6. False when it
+// cannot be loaded or refuses `classes`.
+bool initCommonControls(DWORD classes) noexcept;
 
 enum class SystemFolder { System, Windows };
 
@@ -65,16 +70,5 @@ struct CngApi {
   explicit operator bool() const noexcept { return BCryptVerifySignature != nullptr; }
 };
 const CngApi& cng() noexcept;
-
-// COM and BSTR calls, for handing a URL to the desktop's own shell.
-struct ComApi {
-  decltype(&::CoInitializeEx) CoInitializeEx = nullptr;
-  decltype(&::CoUninitialize) CoUninitialize = nullptr;
-  decltype(&::CoCreateInstance) CoCreateInstance = nullptr;
-  decltype(&::SysAllocString) SysAllocString = nullptr;
-  decltype(&::SysFreeString) SysFreeString = nullptr;
-  explicit operator bool() const noexcept { return SysFreeString != nullptr; }
-};
-const ComApi& com() noexcept;
 
 }  // namespace platform

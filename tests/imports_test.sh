@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The exes import only DLLs that Windows always takes from the system folder
-# (comctl32 comes through the manifest): any other name would first be looked
-# for beside the exe, in a Downloads folder anyone can drop a DLL into.
+# The exes import only DLLs that Windows always takes from the system folder:
+# any other name (comctl32 included, which would bring uxtheme before WinMain)
+# would first be looked for beside the exe, in a Downloads folder anyone can
+# drop a DLL into.
 #   imports_test.sh OBJDUMP EXE...
 set -u
 objdump=$1; shift
-allowed=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll "
+allowed=" advapi32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll "
 failures=0
 for exe in "$@"; do
   names=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)

@@ -51,13 +51,11 @@ platform::DownloadChecks downloadChecksFor(const Release& release) {
 }
 
 std::string downloadTempPath() {
-  // After the temp folder's own trailing backslash: the download's path has
-  // always been written with this double one, which Windows reads as one.
-  return platform::joinPathAsIs(platform::tempFolder(), '\\', kDownloadTempName);
+  return platform::joinPath(platform::runDirectory(), kDownloadTempName, platform::ansiLeadBytes());
 }
 
-Updater::Updater(platform::Downloader& engine, std::string publicKey)
-    : engine_(engine), publicKey_(std::move(publicKey)) {
+Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended)
+    : engine_(engine), publicKey_(std::move(publicKey)), ended_(std::move(ended)) {
   // Member 15: a closure that knows this updater, so that no global has to.
   task_.onEvent = [this](int type, int, int value, int, int) {
     onDownloadEvent(type, value);
@@ -84,16 +82,43 @@ bool Updater::start(const std::string& versionUrl, const std::string& downloadUr
   return true;
 }
 
+void Updater::startNewest(const std::string& versionUrl, const std::string& downloadUrl,
+                          const std::string& ownVersion) {
+  if (state_ != State::Idle || engine_.running()) return end(kUpdateFailed);
+  state_ = State::Fetching;
+  fetchRelease(versionUrl, publicKey_,
+               platform::guarded(life_, [this, downloadUrl, ownVersion](
+                                            std::optional<Release> release) {
+                 state_ = State::Idle;
+                 if (!release) {
+                   platform::messageBox(kNoReleaseText, "更新提示", MB_OK | MB_ICONERROR);
+                   return end(kUpdateFailed);
+                 }
+                 if (!versionLess(ownVersion, release->version)) return end(kNoNewerVersion);
+                 begin(*release, downloadUrl, updateFileName(release->version));
+               }));
+}
+
+void Updater::end(UpdateEnd how) {
+  if (ended_) {
+    ended_(how);
+  } else if (how == kUpdateInstalled) {
+    // The end-of-program routine runs once the message loop has ended,
+    // outside every window procedure.
+    platform::quitMessageLoop(0);
+  }
+}
+
 void Updater::begin(const Release& release, const std::string& downloadUrl,
                     const std::string& fileName) {
   release_ = release;
   newExePath_ = platform::joinPath(platform::runDirectory(), fileName, platform::ansiLeadBytes());
   const std::string temp = downloadTempPath();
-  if (!removeLeftover(temp)) return;
+  if (!removeLeftover(temp)) return end(kUpdateFailed);
 
   if (window_) window_->destroy();
   window_ = std::make_unique<platform::Form>(updateFormSpec());
-  if (!window_->create()) return;
+  if (!window_->create()) return end(kUpdateFailed);
   window_->onTimer(ids::kTimer, [this] { refresh(); });
   window_->onClick(ids::kCancelButton, [this] { cancel(); });
   window_->onClose([this] { cancel(); });
@@ -110,7 +135,7 @@ void Updater::begin(const Release& release, const std::string& downloadUrl,
 
   if (!engine_.start(task_, temp, downloadChecksFor(release_))) {
     closeWindow();
-    return;
+    return end(kUpdateFailed);
   }
   state_ = State::Downloading;
   window_->setTimerInterval(ids::kTimer, 500);
@@ -133,7 +158,7 @@ void Updater::cancel() {
     state_ = State::Idle;
     platform::removeInPlace(downloadTempPath());
     closeWindow();
-    return;
+    return end(kUpdateCancelled);
   }
   state_ = State::Asking;
   const int answer = platform::messageBox("是否取消结束更新？", "", MB_YESNO | MB_ICONEXCLAMATION,
@@ -158,6 +183,7 @@ void Updater::cancel() {
   window_->hide();
   platform::pauseProcessingMessages(1000);
   closeWindow();
+  end(kUpdateCancelled);
 }
 
 void Updater::onDownloadEvent(int type, int value) {
@@ -186,6 +212,7 @@ void Updater::fail() {
   platform::messageBox(
       downloadFailedText(got.failure.value_or(platform::DownloadFailure::Short), got.status),
       "更新提示", MB_OK | MB_ICONERROR);
+  end(kUpdateFailed);
 }
 
 void Updater::finish() {
@@ -204,13 +231,11 @@ void Updater::finish() {
     closeWindow();
     state_ = State::Idle;
     platform::messageBox(kStartFailed, "更新提示", MB_OK | MB_ICONERROR);
-    return;
+    return end(kUpdateFailed);
   }
   // Held until the program ends, so that what wscript reads is what was written.
   script_ = launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
-  // The end-of-program routine runs once the message loop has ended, outside
-  // every window procedure.
-  platform::quitMessageLoop(0);
+  end(kUpdateInstalled);
 }
 
 void Updater::closeWindow() {

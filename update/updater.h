@@ -3,6 +3,7 @@
 // clean-up script behind and asks the message loop to end. UI thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,12 +14,25 @@
 
 namespace update {
 
+// How an update ended; the elevated step's exit codes are these.
+enum UpdateEnd : int {
+  kUpdateInstalled = 0,  // the new version started, tem.vbs left behind
+  kNoNewerVersion = 1,
+  kUpdateCancelled = 2,
+  kUpdateFailed = 4,  // said to the user in a box of its own, where there was a reason to say
+};
+
 class Updater {
  public:
+  // Runs once per update that got under way, on the UI thread.
+  using EndHandler = std::function<void(UpdateEnd)>;
+
   // Start-up set-up: fills the task record with its start-up values. The
   // engine must outlive the updater. `publicKey` is the build's update key
-  // (64 bytes) or empty for a build without one. One updater per program.
-  Updater(platform::Downloader& engine, std::string publicKey);
+  // (64 bytes) or empty for a build without one. `ended` hears how each
+  // update ended; without one, an installed update ends the message loop
+  // with 0, so that tem.vbs can remove this exe. One updater per program.
+  Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended = {});
   ~Updater();
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
@@ -30,6 +44,13 @@ class Updater {
   // cannot go) nothing opens. False when an update is already under way.
   bool start(const std::string& versionUrl, const std::string& downloadUrl,
              const std::string& fileName);
+
+  // The elevated step's update: fetches the version file itself and
+  // downloads that version only when it is newer than `ownVersion`; every
+  // outcome reaches the end handler (no newer version, a failed fetch, the
+  // download's own end). Returns at once.
+  void startNewest(const std::string& versionUrl, const std::string& downloadUrl,
+                   const std::string& ownVersion);
 
   const platform::DownloadTask& task() const { return task_; }
 
@@ -52,9 +73,11 @@ class Updater {
   void fail();
   void closeWindow();
   void removeNewExe();
+  void end(UpdateEnd how);
 
   platform::Downloader& engine_;
   std::string publicKey_;
+  EndHandler ended_;
   platform::DownloadTask task_;
   std::unique_ptr<platform::Form> window_;
   State state_ = State::Idle;
@@ -76,7 +99,12 @@ inline constexpr char kStartFailed[] = "新版本无法启动，已保留当前�
 // length where there is no hash to tell a cut file.
 platform::DownloadChecks downloadChecksFor(const Release& release);
 
-// kDownloadTempName in the user's temporary folder.
+// kDownloadTempName in the run folder: the new exe is made where it stays,
+// so it has that folder's owner and permissions from its first byte, and its
+// final rename never leaves the folder.
 std::string downloadTempPath();
+
+// Said by the elevated step when the version file gave nothing to install.
+inline constexpr char kNoReleaseText[] = "未能取得新版本信息，无法更新。";
 
 }  // namespace update

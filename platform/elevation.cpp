@@ -1,0 +1,56 @@
+#include "platform/elevation.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/code_page.h"
+#include "platform/handles.h"
+#include "platform/message_loop.h"
+#include "platform/path.h"
+#include "platform/shell.h"
+
+namespace platform {
+
+ElevatedResult runElevatedAndWait(const std::string& arguments) {
+  const std::string exe = exePath();
+  if (exe.empty()) return {};
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = "runas";
+  info.lpFile = exe.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!::ShellExecuteExA(&info)) {
+    return {::GetLastError() == ERROR_CANCELLED ? ElevatedResult::Declined
+                                                : ElevatedResult::NotStarted,
+            0};
+  }
+  UniqueKernelHandle process(info.hProcess);
+  if (!process) return {};
+  waitProcessingMessages(process.get());
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(process.get(), &code)) return {};
+  return {ElevatedResult::Ended, code};
+}
+
+bool isElevated() {
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
+  UniqueKernelHandle token(raw);
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+bool canCreateFilesIn(const std::string& folder) {
+  const std::string probe =
+      joinPath(folder, "kelvora-probe-" + std::to_string(::GetCurrentProcessId()) + ".tmp",
+               ansiLeadBytes());
+  UniqueFile file(::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  return static_cast<bool>(file);
+}
+
+}  // namespace platform

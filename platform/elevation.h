@@ -1,0 +1,33 @@
+// Starting this same exe once more as administrator for one fixed step, and
+// waiting for it while the window goes on painting. UI thread.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct ElevatedResult {
+  enum Kind {
+    Ended,     // the instance ran; `exitCode` is its code
+    Declined,  // the user said no to the consent prompt
+    NotStarted,
+  };
+  Kind kind = NotStarted;
+  unsigned long exitCode = 0;
+};
+
+// ShellExecuteEx of our own exe with the verb "runas" and exactly
+// `arguments` (never a path, URL or version: the instance trusts none),
+// then waits for it to end while dispatching this thread's messages, so the
+// window keeps painting. No UI of the shell's own on failure: a failed
+// start returns NotStarted instead of a modal box.
+ElevatedResult runElevatedAndWait(const std::string& arguments);
+
+// Whether this process's token is elevated (an administrator's full token).
+bool isElevated();
+
+// Whether this process may make files in `folder`: a probe is made there
+// with CREATE_NEW and goes again as it is closed. False when Windows refuses.
+bool canCreateFilesIn(const std::string& folder);
+
+}  // namespace platform
