@@ -24,4 +24,16 @@ void MainWindowLanguageView::showXmlPath(std::string_view path) {
   form_.setText(ids::kXmlPathEdit, path);
 }
 
+void MainWindowLanguageView::enableSwitch(bool enabled) {
+  form_.setEnabled(ids::kSwitchButton, enabled);
+}
+
+void MainWindowLanguageView::showShield(bool shield) {
+  form_.setShield(ids::kSwitchButton, shield);
+}
+
+void MainWindowLanguageView::tell(std::string_view text) {
+  platform::messageBox(text, "切换提示", MB_OK | MB_ICONWARNING, form_.hwnd());
+}
+
 }  // namespace app

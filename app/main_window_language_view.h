@@ -17,6 +17,9 @@ class MainWindowLanguageView final : public lang::LanguageView {
   void showFileLanguage(std::string_view word) override;
   std::string xmlPath() const override;
   void showXmlPath(std::string_view path) override;
+  void enableSwitch(bool enabled) override;
+  void showShield(bool shield) override;
+  void tell(std::string_view text) override;
 
  private:
   platform::Form& form_;

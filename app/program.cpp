@@ -8,6 +8,7 @@
 #include "app/placement.h"
 #include "app/update_urls.h"
 #include "build_config.h"
+#include "lang/tokens.h"
 #include "lang/windows_switch_system.h"
 #include "platform/elevation.h"
 #include "platform/message_loop.h"
@@ -50,7 +51,16 @@ int Program::run() {
   mainWindow_->setQuitOnClose(true);
   languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
   switchSystem_ = std::make_unique<lang::WindowsSwitchSystem>(
-      [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); });
+      [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); },
+      [](std::string_view token) {
+        const Verb verb = token == lang::kEnglishToken ? Verb::SetEnglish : Verb::SetChinese;
+        const platform::ElevatedResult run =
+            platform::runElevatedAndWait(std::string(argumentsFor(verb)));
+        using Run = lang::ElevatedRun;
+        if (run.kind == platform::ElevatedResult::Declined) return Run{Run::Declined, 0};
+        if (run.kind != platform::ElevatedResult::Ended) return Run{};
+        return Run{Run::Ran, static_cast<int>(run.exitCode)};
+      });
   switcher_ = std::make_unique<lang::Switcher>(*languageView_, *switchSystem_);
   mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
   // The window runs as the user: the page opens in the user's own browser.

@@ -20,6 +20,12 @@ class LanguageView {
   // The path of application.xml, as shown: the file a click rewrites.
   virtual std::string xmlPath() const = 0;
   virtual void showXmlPath(std::string_view path) = 0;
+  // The switch button: off while the elevated step runs.
+  virtual void enableSwitch(bool enabled) = 0;
+  // The shield on the switch button: a click will ask for administrator rights.
+  virtual void showShield(bool shield) = 0;
+  // Says what a click could not do, in a box captioned "切换提示".
+  virtual void tell(std::string_view text) = 0;
 };
 
 }  // namespace lang

@@ -21,7 +21,7 @@ SetLanguageCode setMachineLanguage(SwitchSystem& system, std::string_view token)
   int count = 0;
   const std::string changed = replaceToken(*contents, from, token, system.leadBytes(), &count);
   if (count == 0) return kAlreadyThere;
-  return system.replaceFile(path, changed) ? kSwitched : kFailed;
+  return system.replaceFile(path, changed) == ReplaceResult::Replaced ? kSwitched : kFailed;
 }
 
 }  // namespace lang

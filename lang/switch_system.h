@@ -1,5 +1,6 @@
 // What the language switch needs from the system, and nothing more: the
-// install path, the Documents folder, four file operations and its pause.
+// install path, the Documents folder, its file operations, the elevated
+// step and its pause.
 // The program's implementation is Windows (lang/windows_switch_system.h);
 // the tests' is a map of files in memory. No Windows API here.
 #pragma once
@@ -11,6 +12,18 @@
 #include "platform/text.h"
 
 namespace lang {
+
+// How a replace ended: Denied is Windows refusing this process the write
+// (its rights, not another program holding the file).
+enum class ReplaceResult { Replaced, Denied, Failed };
+
+// How the elevated step ended: declined at the consent prompt, not started
+// at all, or run with its exit code (lang/set_language.h).
+struct ElevatedRun {
+  enum Kind { Ran, Declined, NotStarted };
+  Kind kind = NotStarted;
+  int exitCode = 0;
+};
 
 class SwitchSystem {
  public:
@@ -28,8 +41,14 @@ class SwitchSystem {
   virtual void createEmptyFile(const std::string& path) = 0;
   // Removes the file only where it really is at that name; a link is left.
   virtual void removeFile(const std::string& path) = 0;
-  // Replaces the file's contents whole or not at all; false when not.
-  virtual bool replaceFile(const std::string& path, std::string_view bytes) = 0;
+  // Replaces the file's contents whole or not at all.
+  virtual ReplaceResult replaceFile(const std::string& path, std::string_view bytes) = 0;
+  // Whether this process may open the file for writing (full sharing,
+  // closed at once, nothing changed).
+  virtual bool canOpenForWriting(const std::string& path) = 0;
+  // Runs this program's elevated step that sets application.xml to `token`
+  // and waits for it; the caller's window keeps painting meanwhile.
+  virtual ElevatedRun setLanguageElevated(std::string_view token) = 0;
   // The pause after a rewrite; it blocks the UI thread.
   virtual void pause(unsigned milliseconds) = 0;
   // The lead bytes of the ANSI code page that file names and ANSI files use.

@@ -1,5 +1,6 @@
 #include "lang/switcher.h"
 
+#include "lang/set_language.h"
 #include "lang/tokens.h"
 #include "platform/path.h"
 
@@ -36,6 +37,8 @@ void Switcher::showState() {
   if (!platform::isAbsolutePath(xmlPath_) || !system_.fileExists(xmlPath_)) return;
   // The file's token wins over the marker.
   showFileLanguage(xmlPath_, true);
+  // A click will ask for administrator rights: say so before it does.
+  view_.showShield(!system_.canOpenForWriting(xmlPath_));
 }
 
 void Switcher::toggle() {
@@ -69,7 +72,28 @@ bool Switcher::rewrite(const std::string& path, std::string_view from, std::stri
   int count = 0;
   const std::string changed = replaceToken(contents, from, to, system_.leadBytes(), &count);
   if (count == 0) return false;
-  return system_.replaceFile(path, changed);
+  switch (system_.replaceFile(path, changed)) {
+    case ReplaceResult::Replaced: return true;
+    case ReplaceResult::Failed: return false;  // read-only or in use: no rights would help
+    case ReplaceResult::Denied: break;
+  }
+  // Only the installation's own file goes to the elevated step, which finds
+  // it by itself: a path typed into the box is the user's to write.
+  if (path != xmlPath_) return false;
+  return rewriteElevated(to);
+}
+
+bool Switcher::rewriteElevated(std::string_view to) {
+  view_.enableSwitch(false);
+  const ElevatedRun run = system_.setLanguageElevated(to);
+  view_.enableSwitch(true);
+  if (run.kind == ElevatedRun::Ran && run.exitCode == kSwitched) return true;
+  if (run.kind == ElevatedRun::Declined) {
+    view_.tell(kDeclinedText);
+  } else if (run.kind != ElevatedRun::Ran || run.exitCode != kAlreadyThere) {
+    view_.tell(kNotChangedText);
+  }
+  return false;
 }
 
 }  // namespace lang

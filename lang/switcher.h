@@ -16,6 +16,8 @@ inline constexpr char kEnglishWord[] = "英文";
 inline constexpr char kMarkerName[] = "ae_force_english.txt";
 inline constexpr char kInstallPathValue[] = "SOFTWARE\\Adobe\\After Effects\\16.0\\InstallPath";
 inline constexpr char kXmlRelative[] = "AMT\\application.xml";
+inline constexpr char kDeclinedText[] = "没有获得管理员权限，application.xml 未修改。";
+inline constexpr char kNotChangedText[] = "application.xml 未能修改。";
 
 // Holds the install path and the application.xml path from the state display
 // until the program ends. Borrows the view and the system, which must
@@ -38,8 +40,11 @@ class Switcher {
 
  private:
   // Rewrites `path` (the one in the path box) with every `from` made `to`;
-  // true when the file was rewritten.
+  // true when the file was rewritten. Where Windows refuses this process the
+  // write and `path` is the one formed from the registry at start, the
+  // elevated step does it instead.
   bool rewrite(const std::string& path, std::string_view from, std::string_view to);
+  bool rewriteElevated(std::string_view to);
   std::string markerTestPath();
   std::string markerWritePath();
   // Shows the language the file holds; a file that cannot be read leaves the

@@ -30,8 +30,14 @@ void WindowsSwitchSystem::removeFile(const std::string& path) {
   platform::removeInPlace(path);
 }
 
-bool WindowsSwitchSystem::replaceFile(const std::string& path, std::string_view bytes) {
-  return platform::replaceFile(path, bytes);
+ReplaceResult WindowsSwitchSystem::replaceFile(const std::string& path, std::string_view bytes) {
+  const platform::ReplaceResult result = platform::replaceFile(path, bytes);
+  if (result) return ReplaceResult::Replaced;
+  return result.denied ? ReplaceResult::Denied : ReplaceResult::Failed;
+}
+
+bool WindowsSwitchSystem::canOpenForWriting(const std::string& path) {
+  return platform::canOpenForWriting(path);
 }
 
 void WindowsSwitchSystem::pause(unsigned milliseconds) {

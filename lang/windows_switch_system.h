@@ -14,8 +14,11 @@ namespace lang {
 class WindowsSwitchSystem final : public SwitchSystem {
  public:
   using InstallPathSource = std::function<std::string()>;
-  explicit WindowsSwitchSystem(InstallPathSource readInstallPath)
-      : readInstallPath_(std::move(readInstallPath)) {}
+  // Runs the elevated step for a token and waits (the program knows its
+  // command line; the switch does not).
+  using ElevatedStep = std::function<ElevatedRun(std::string_view token)>;
+  explicit WindowsSwitchSystem(InstallPathSource readInstallPath, ElevatedStep elevated = {})
+      : readInstallPath_(std::move(readInstallPath)), elevated_(std::move(elevated)) {}
 
   std::string installPath() override {
     return readInstallPath_ ? readInstallPath_() : std::string();
@@ -25,12 +28,17 @@ class WindowsSwitchSystem final : public SwitchSystem {
   std::optional<std::string> readFile(const std::string& path) override;
   void createEmptyFile(const std::string& path) override;
   void removeFile(const std::string& path) override;
-  bool replaceFile(const std::string& path, std::string_view bytes) override;
+  ReplaceResult replaceFile(const std::string& path, std::string_view bytes) override;
+  bool canOpenForWriting(const std::string& path) override;
+  ElevatedRun setLanguageElevated(std::string_view token) override {
+    return elevated_ ? elevated_(token) : ElevatedRun{};
+  }
   void pause(unsigned milliseconds) override;
   const platform::LeadBytes& leadBytes() override;
 
  private:
   InstallPathSource readInstallPath_;
+  ElevatedStep elevated_;
 };
 
 }  // namespace lang

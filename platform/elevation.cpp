@@ -34,16 +34,6 @@ ElevatedResult runElevatedAndWait(const std::string& arguments) {
   return {ElevatedResult::Ended, code};
 }
 
-bool isElevated() {
-  HANDLE raw = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-  UniqueKernelHandle token(raw);
-  TOKEN_ELEVATION elevation = {};
-  DWORD size = 0;
-  return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-         elevation.TokenIsElevated != 0;
-}
-
 bool canCreateFilesIn(const std::string& folder) {
   const std::string probe =
       joinPath(folder, "kelvora-probe-" + std::to_string(::GetCurrentProcessId()) + ".tmp",

@@ -23,9 +23,6 @@ struct ElevatedResult {
 // start returns NotStarted instead of a modal box.
 ElevatedResult runElevatedAndWait(const std::string& arguments);
 
-// Whether this process's token is elevated (an administrator's full token).
-bool isElevated();
-
 // Whether this process may make files in `folder`: a probe is made there
 // with CREATE_NEW and goes again as it is closed. False when Windows refuses.
 bool canCreateFilesIn(const std::string& folder);

@@ -65,24 +65,45 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
   return true;
 }
 
-bool replaceFile(const std::string& path, std::string_view bytes) {
-  if (path.empty() || !fileExists(path) || isReadOnly(path)) return false;
+namespace {
+
+// Windows refused this process the write itself, not another program.
+bool writeRefused(const std::string& path) {
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return !file && ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+bool canOpenForWriting(const std::string& path) {
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(file);
+}
+
+ReplaceResult replaceFile(const std::string& path, std::string_view bytes) {
+  if (path.empty() || !fileExists(path) || isReadOnly(path)) return {};
   const std::string copy = path + std::string(kReplaceSuffix);
   // A copy left by a run stopped midway goes only when it really is at its
   // name: a link there (anyone who can write the folder may leave one) would
   // have its target written and then moved over the original.
-  if (!removeInPlace(copy)) return false;
+  if (!removeInPlace(copy)) return {};
   // Readers may look at the copy; nobody else writes it, renames or deletes it.
   UniqueFile file = createInPlace(copy, GENERIC_WRITE, FILE_SHARE_READ);
-  if (!file) return false;
+  // A folder this process may not write (Program Files, for a user).
+  if (!file) return {false, ::GetLastError() == ERROR_ACCESS_DENIED};
+  DWORD error = 0;
   if (writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get())) {
     // Another program reading the original without delete sharing (a virus
     // scanner, After Effects) blocks the replace while it holds the file
     // open: try again for a moment.
     for (int attempt = 0;; ++attempt) {
       // Through the handle: what was written is what lands at `path`.
-      if (renameOpenFile(file.get(), path)) return true;
-      const DWORD error = ::GetLastError();
+      if (renameOpenFile(file.get(), path)) return {true, false};
+      error = ::GetLastError();
       if (attempt >= kReplaceRetries ||
           (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
         break;
@@ -91,7 +112,9 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
     }
   }
   deleteOpenFile(file.get());
-  return false;
+  // Access denied is also what a reader without delete sharing gives: only
+  // a file this process may not open for writing is a matter of rights.
+  return {false, error == ERROR_ACCESS_DENIED && writeRefused(path)};
 }
 
 }  // namespace platform

@@ -31,7 +31,20 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
 // name; a link there means no replace, and its target is left untouched. On
 // any failure the original is untouched and the copy removed. A read-only
 // original is left alone (Wine would replace it regardless).
+// `denied` tells a failure that is this process's rights (Windows refused
+// making the copy, or replacing a file we may not write) from one that no
+// rights would mend (read-only, in use).
 inline constexpr std::string_view kReplaceSuffix = ".kelvora-new";
-bool replaceFile(const std::string& path, std::string_view bytes);
+struct ReplaceResult {
+  bool replaced = false;
+  bool denied = false;
+  explicit operator bool() const { return replaced; }
+};
+ReplaceResult replaceFile(const std::string& path, std::string_view bytes);
+
+// Whether this process may open the existing `path` for writing: opened with
+// full sharing and closed at once, nothing changed. A file held by another
+// program without write sharing counts as not writable.
+bool canOpenForWriting(const std::string& path);
 
 }  // namespace platform

@@ -42,7 +42,7 @@ TEST(CommandLine, OnlyTheThreeFormsAreTakenExactly) {
       {exe + " --UPDATE", Verb::Refused},
       {exe + "--update", Verb::Refused},  // glued to the quoted name
       {exe + " --update\n", Verb::Refused},
-      {std::string(exe + " --update\0x", exe.size() + 10), Verb::Refused},
+      {exe + std::string(" --update\0x", 11), Verb::Refused},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(app::parseCommandLine(c.line), c.verb) << c.line;

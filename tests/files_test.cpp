@@ -109,7 +109,7 @@ TEST(FileReplace, ReplacesWholeOrLeavesTheFileAsItWas) {
         ASSERT_TRUE(link->made());
         break;
     }
-    const bool replaced = platform::replaceFile(path, "en_US");
+    const bool replaced = static_cast<bool>(platform::replaceFile(path, "en_US"));
     if (release.joinable()) release.join();
     EXPECT_EQ(replaced, c.replaced);
     hold.reset();

@@ -2,11 +2,15 @@
 // does to the marker, to application.xml and to the three displays.
 #include "lang/switcher.h"
 
+#include "lang/set_language.h"
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "support/code_pages.h"
 #include "support/utf16.h"
@@ -32,8 +36,15 @@ class FakeSystem final : public lang::SwitchSystem {
  public:
   std::map<std::string, std::string> files;
   std::set<std::string> unreadable, unreplaceable;
+  std::set<std::string> denied;  // Windows refuses this process the write
   std::string install;
   unsigned paused = 0;
+  // The elevated step: what it is asked for, and how it ends. When it runs
+  // it does what the real one does to the file.
+  std::vector<std::string> elevatedAsked;
+  lang::ElevatedRun elevated{lang::ElevatedRun::Ran, -1};
+  bool enabledWhileElevated = true;
+  std::function<bool()> switchEnabled;
 
   bool has(const std::string& path) const { return files.count(canonical(path)) != 0; }
 
@@ -56,11 +67,28 @@ class FakeSystem final : public lang::SwitchSystem {
     touch(path);
     files.erase(canonical(path));
   }
-  bool replaceFile(const std::string& path, std::string_view bytes) override {
+  lang::ReplaceResult replaceFile(const std::string& path, std::string_view bytes) override {
     touch(path);
-    if (!has(path) || unreplaceable.count(canonical(path))) return false;
+    if (!has(path) || unreplaceable.count(canonical(path))) return lang::ReplaceResult::Failed;
+    if (denied.count(canonical(path))) return lang::ReplaceResult::Denied;
     files[canonical(path)] = std::string(bytes);
-    return true;
+    return lang::ReplaceResult::Replaced;
+  }
+  bool canOpenForWriting(const std::string& path) override {
+    touch(path);
+    return has(path) && !denied.count(canonical(path)) && !unreplaceable.count(canonical(path));
+  }
+  lang::ElevatedRun setLanguageElevated(std::string_view token) override {
+    elevatedAsked.emplace_back(token);
+    if (switchEnabled) enabledWhileElevated = switchEnabled();
+    if (elevated.kind == lang::ElevatedRun::Ran && elevated.exitCode == lang::kSwitched) {
+      // What the step itself does, through the registry's path alone.
+      std::set<std::string> saved;
+      saved.swap(denied);
+      lang::setMachineLanguage(*this, token);
+      saved.swap(denied);
+    }
+    return elevated;
   }
   void pause(unsigned milliseconds) override { paused += milliseconds; }
   const platform::LeadBytes& leadBytes() override { return testing_support::cp936(); }
@@ -79,11 +107,16 @@ class FakeSystem final : public lang::SwitchSystem {
 class FakeView final : public lang::LanguageView {
  public:
   std::string current, file, path;
+  bool enabled = true, shield = false;
+  std::vector<std::string> told;
   void showCurrentLanguage(std::string_view word) override { current = word; }
   std::string fileLanguage() const override { return file; }
   void showFileLanguage(std::string_view word) override { file = word; }
   std::string xmlPath() const override { return path; }
   void showXmlPath(std::string_view p) override { path = p; }
+  void enableSwitch(bool e) override { enabled = e; }
+  void showShield(bool s) override { shield = s; }
+  void tell(std::string_view text) override { told.emplace_back(text); }
 };
 
 const std::string kZhXml =
@@ -196,6 +229,120 @@ TEST(Switcher, ASecondClickGivesBackTheFileByteForByte) {
   EXPECT_EQ(view.current, "中文");
   EXPECT_EQ(view.file, "英文");
   EXPECT_EQ(system.paused, 2000u);
+}
+
+// Where Windows refuses the window the write, the elevated step does it:
+// only for the registry's own file, never for a file no rights would help.
+TEST(Switcher, ARefusedWriteGoesToTheElevatedStepAlone) {
+  using Run = lang::ElevatedRun;
+  enum class Refusal { None, Denied, ReadOnly, InUse };
+  struct Case {
+    const char* what;
+    Refusal refusal;
+    const char* typed;  // typed into the path box after start-up; null: as formed
+    Run run;            // how the elevated step ends, when asked
+    bool shield;        // at start-up
+    const char* asked;  // the token the step is asked for; null: not asked
+    bool switched;
+    const char* told;  // null: nothing said
+  };
+  const std::string xml = std::string(kInstall) + "AMT\\application.xml";
+  const std::string other = "D:\\AE\\AMT\\application.xml";
+  const Case cases[] = {
+      {"writable: the window writes, no second instance", Refusal::None, nullptr,
+       {Run::Ran, 0}, false, nullptr, true, nullptr},
+      {"access denied: the step, for the other language", Refusal::Denied, nullptr,
+       {Run::Ran, lang::kSwitched}, true, "en_US", true, nullptr},
+      {"access denied, declined", Refusal::Denied, nullptr, {Run::Declined, 0}, true, "en_US",
+       false, lang::kDeclinedText},
+      {"access denied, the step fails too", Refusal::Denied, nullptr, {Run::Ran, lang::kFailed},
+       true, "en_US", false, lang::kNotChangedText},
+      {"access denied, the step cannot start", Refusal::Denied, nullptr, {Run::NotStarted, 0},
+       true, "en_US", false, lang::kNotChangedText},
+      {"access denied, the step finds it switched already", Refusal::Denied, nullptr,
+       {Run::Ran, lang::kAlreadyThere}, true, "en_US", false, nullptr},
+      {"read-only: no second instance", Refusal::ReadOnly, nullptr, {Run::Ran, 0}, true, nullptr,
+       false, nullptr},
+      {"held without sharing: no second instance", Refusal::InUse, nullptr, {Run::Ran, 0}, false,
+       nullptr, false, nullptr},
+      {"a path typed into the box: no second instance", Refusal::Denied, "D:\\AE\\AMT\\application.xml",
+       {Run::Ran, 0}, true, nullptr, false, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSystem system;
+    FakeView view;
+    system.install = kInstall;
+    system.files[xml] = kZhXml;
+    system.files[other] = kZhXml;
+    if (c.refusal == Refusal::Denied) system.denied = {xml, other};
+    if (c.refusal == Refusal::ReadOnly) system.unreplaceable = {xml};
+    system.elevated = c.run;
+    system.switchEnabled = [&view] { return view.enabled; };
+    lang::Switcher switcher(view, system);
+    switcher.showState();
+    EXPECT_EQ(view.shield, c.shield);
+    if (c.refusal == Refusal::InUse) system.unreadable = {xml};
+    if (c.typed) view.path = c.typed;
+
+    switcher.toggle();
+    EXPECT_EQ(system.elevatedAsked,
+              c.asked ? std::vector<std::string>{c.asked} : std::vector<std::string>{});
+    if (c.asked) {
+      EXPECT_FALSE(system.enabledWhileElevated) << "the button is off while the step runs";
+    }
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(system.files[xml], c.switched ? kEnXml : kZhXml);
+    EXPECT_EQ(system.files[other], kZhXml);
+    EXPECT_EQ(view.told, c.told ? std::vector<std::string>{c.told} : std::vector<std::string>{});
+    if (c.refusal != Refusal::InUse) {
+      EXPECT_EQ(view.file, c.switched ? "英文" : "中文") << "refreshed from the file";
+    }
+    EXPECT_EQ(system.paused, c.switched ? 1000u : 0u);
+  }
+}
+
+// The one elevated step against its system: the registry's path alone,
+// the marker never touched.
+TEST(SetMachineLanguage, ExitCodesForEveryStateOfTheFile) {
+  struct Case {
+    const char* what;
+    const char* install;
+    std::optional<std::string> start;
+    const char* token;
+    bool readOnly, unreadable;
+    lang::SetLanguageCode code;
+    std::optional<std::string> after;
+  };
+  const Case cases[] = {
+      {"zh to en", kInstall, kZhXml, "en_US", false, false, lang::kSwitched, kEnXml},
+      {"en to zh", kInstall, kEnXml, "zh_CN", false, false, lang::kSwitched, kZhXml},
+      {"already en", kInstall, kEnXml, "en_US", false, false, lang::kAlreadyThere, kEnXml},
+      {"no install path", "", kZhXml, "en_US", false, false, lang::kNoFile, kZhXml},
+      {"a relative install path with a planted file", "AE\\", kZhXml, "en_US", false, false,
+       lang::kNoFile, kZhXml},
+      {"no file", kInstall, std::nullopt, "en_US", false, false, lang::kNoFile, std::nullopt},
+      {"an empty file", kInstall, std::string(), "en_US", false, false, lang::kFailed,
+       std::string()},
+      {"unreadable", kInstall, kZhXml, "en_US", false, true, lang::kFailed, kZhXml},
+      {"read-only", kInstall, kZhXml, "en_US", true, false, lang::kFailed, kZhXml},
+      {"another word", kInstall, kZhXml, "fr_FR", false, false, lang::kRefused, kZhXml},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSystem system;
+    system.install = c.install;
+    const std::string xml = std::string(c.install) + "AMT\\application.xml";
+    if (c.start) system.files[xml] = *c.start;
+    if (c.readOnly) system.unreplaceable = {xml};
+    if (c.unreadable) system.unreadable = {xml};
+    EXPECT_EQ(lang::setMachineLanguage(system, c.token), c.code);
+    EXPECT_EQ(system.has(xml), c.after.has_value());
+    if (c.after) {
+      EXPECT_EQ(system.files[xml], *c.after);
+    }
+    EXPECT_FALSE(system.has(std::string(kDocuments) + "ae_force_english.txt"));
+  }
 }
 
 }  // namespace
