@@ -311,13 +311,12 @@ int download(const std::string& url, int runs) {
   }
   // 16 MiB in 64 KiB pieces, 15 ms apart: 256 pieces, at least 3.8 s.
   testing_support::HttpServer server;
-  testing_support::Response paced =
-      testing_support::answer(200, std::string(16 << 20, 'k'));
+  testing_support::Response paced = testing_support::answer(200, std::string(16 << 20, 'k'));
   paced.pieceSize = 64 << 10;
   paced.pieceDelayMs = 15;
   server.route(testing_support::kExePath, paced);
-  const std::string pacedUrl = "http://127.0.0.1:" + std::to_string(testing_support::kTestPort) +
-                               testing_support::kExePath;
+  const std::string pacedUrl =
+      "http://127.0.0.1:" + std::to_string(testing_support::kTestPort) + testing_support::kExePath;
   for (int i = 0; i < runs; ++i) {
     const EngineRun run = engineRun(pacedUrl, window);
     pacedSeconds.push_back(run.seconds);

@@ -67,7 +67,8 @@ mkdir "$outside/bin"
 printf '#!/bin/sh\nenv >"%s"\nexit 3\n' "$outside/cmake-env" >"$outside/bin/cmake"
 printf '#!/bin/sh\nexit 0\n' >"$outside/bin/dpkg"
 chmod +x "$outside/bin/cmake" "$outside/bin/dpkg"
-for way in "KELVORA_SIGNING_KEY_PASS_FILE=$outside/pass" "KELVORA_SIGNING_KEY_PASS=test passphrase"; do
+for way in "KELVORA_SIGNING_KEY_PASS_FILE=$outside/pass" \
+           "KELVORA_SIGNING_KEY_PASS=test passphrase"; do
   rm -f "$outside/cmake-env"
   env PATH="$outside/bin:$PATH" KELVORA_SIGNING_KEY="$outside/encrypted.pem" "$way" \
     "$release" https://u.example/k/ </dev/null >/dev/null 2>&1
