@@ -4,11 +4,19 @@
 
 namespace update {
 
-std::string cleanupScript(std::string_view runDirectory, std::string_view exeName) {
+std::optional<std::string> cleanupScript(std::string_view runDirectory, std::string_view exeName,
+                                         std::u16string_view widePath,
+                                         std::u16string_view roundTrip,
+                                         const platform::LeadBytes& lead) {
+  const std::string exePath = platform::joinPathAsIs(runDirectory, '\\', exeName);
+  if (widePath.empty() || widePath != roundTrip ||
+      platform::findLastOf(exePath, "\"?*", lead) != std::string::npos) {
+    return std::nullopt;
+  }
   std::string text =
       "  Dim fso\r\n  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
       "  Wscript.Sleep(1000)\r\n  fso.DeleteFile(\"";
-  text += platform::joinPathAsIs(runDirectory, '\\', exeName);
+  text += exePath;
   text += "\")";
   text += "\r\n  fso.DeleteFile(\"";
   text += platform::joinPathAsIs(runDirectory, '\\', kCleanupScriptName);
