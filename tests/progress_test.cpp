@@ -90,8 +90,8 @@ TEST(CleanupScript, ExactBytesOnlyForANameThatDeletesExactlyItself) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(update::cleanupScript(c.directory, c.name, c.wide, c.roundTrip,
-                                    testing_support::cp936()),
+    EXPECT_EQ(update::cleanupScriptFor(c.directory, c.name, c.wide, c.roundTrip,
+                                       testing_support::cp936()),
               c.script);
   }
 }

@@ -65,7 +65,7 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName) {
   const std::u16string wide = ownPathWide();
-  const std::optional<std::string> text = cleanupScript(
+  const std::optional<std::string> text = cleanupScriptFor(
       runDirectory, exeName, wide, platform::ansiRoundTrip(wide), platform::ansiLeadBytes());
   // No script for a name it could not delete exactly: the old exe stays.
   if (!text) return {};
