@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
+
+#include "support/code_pages.h"
 
 namespace {
 
@@ -51,13 +54,46 @@ TEST(DownloadFailedText, NamesTheReasonOnce) {
   EXPECT_NE(update::downloadFailedText(F::Status, 0), update::downloadFailedText(F::Status, 503));
 }
 
-TEST(CleanupScript, ExactBytes) {
-  EXPECT_EQ(update::cleanupScript("C:\\Tools\\Kelvora", "Kelvora.exe"),
-            "  Dim fso\r\n"
-            "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
-            "  Wscript.Sleep(1000)\r\n"
-            "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\Kelvora.exe\")\r\n"
-            "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\tem.vbs\")");
+TEST(CleanupScript, ExactBytesOnlyForANameThatDeletesExactlyItself) {
+  const std::string plain =
+      "  Dim fso\r\n"
+      "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
+      "  Wscript.Sleep(1000)\r\n"
+      "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\Kelvora.exe\")\r\n"
+      "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\tem.vbs\")";
+  struct Case {
+    const char* what;
+    std::string directory, name;
+    std::u16string wide, roundTrip;
+    std::optional<std::string> script;
+  };
+  const std::u16string wide = u"C:\\Tools\\Kelvora\\Kelvora.exe";
+  const Case cases[] = {
+      {"plain", "C:\\Tools\\Kelvora", "Kelvora.exe", wide, wide, plain},
+      {"double-byte folder", "C:\\\xB9\xA4\xBE\xDF", "Kelvora.exe", u"C:\\工具\\Kelvora.exe",
+       u"C:\\工具\\Kelvora.exe",
+       "  Dim fso\r\n"
+       "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
+       "  Wscript.Sleep(1000)\r\n"
+       "  fso.DeleteFile(\"C:\\\xB9\xA4\xBE\xDF\\Kelvora.exe\")\r\n"
+       "  fso.DeleteFile(\"C:\\\xB9\xA4\xBE\xDF\\tem.vbs\")"},
+      {"a quote ends the string", "C:\\Tools", "K\".exe", u"C:\\Tools\\K\".exe",
+       u"C:\\Tools\\K\".exe", std::nullopt},
+      {"? is a wildcard", "C:\\Tools", "K?.exe", u"C:\\Tools\\K?.exe", u"C:\\Tools\\K?.exe",
+       std::nullopt},
+      {"* in the folder", "C:\\T*", "Kelvora.exe", u"C:\\T*\\Kelvora.exe", u"C:\\T*\\Kelvora.exe",
+       std::nullopt},
+      // Cyrillic a: best fit names another file, without best fit it is "?".
+      {"no round trip", "C:\\Tools", "Kelvora.exe", u"C:\\Tools\\Kelvor\u0430.exe",
+       u"C:\\Tools\\Kelvor?.exe", std::nullopt},
+      {"no wide name", "C:\\Tools", "Kelvora.exe", u"", u"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(update::cleanupScriptFor(c.directory, c.name, c.wide, c.roundTrip,
+                                       testing_support::cp936()),
+              c.script);
+  }
 }
 
 }  // namespace
