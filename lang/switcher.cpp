@@ -30,7 +30,10 @@ void Switcher::showState() {
   installPath_ = system_.installPath();
   xmlPath_ = installPath_ + kXmlRelative;
   view_.showXmlPath(xmlPath_);
-  if (!system_.fileExists(xmlPath_)) return;
+  // Without the registry value the path is relative, and would be read in
+  // the current folder (the program's own, Downloads typically): a file
+  // there is not After Effects' own, and is never read or rewritten.
+  if (!platform::isAbsolutePath(xmlPath_) || !system_.fileExists(xmlPath_)) return;
   // The file's token wins over the marker.
   showFileLanguage(xmlPath_, true);
 }
@@ -45,17 +48,21 @@ void Switcher::toggle() {
     system_.createEmptyFile(markerWritePath());
     view_.showCurrentLanguage(kEnglishWord);
   }
-  bool rewritten = false;
-  if (view_.fileLanguage() == kEnglishWord) rewritten |= rewrite(kEnglishToken, kChineseToken);
-  if (view_.fileLanguage() == kChineseWord) rewritten |= rewrite(kChineseToken, kEnglishToken);
-  // Refreshed only now: between the two tests it would undo the switch.
   const std::string path = view_.xmlPath();
+  if (!platform::isAbsolutePath(path)) return;
+  bool rewritten = false;
+  if (view_.fileLanguage() == kEnglishWord) {
+    rewritten |= rewrite(path, kEnglishToken, kChineseToken);
+  }
+  if (view_.fileLanguage() == kChineseWord) {
+    rewritten |= rewrite(path, kChineseToken, kEnglishToken);
+  }
+  // Refreshed only now: between the two tests it would undo the switch.
   if (system_.fileExists(path)) showFileLanguage(path, false);
   if (rewritten) system_.pause(1000);
 }
 
-bool Switcher::rewrite(std::string_view from, std::string_view to) {
-  const std::string path = view_.xmlPath();
+bool Switcher::rewrite(const std::string& path, std::string_view from, std::string_view to) {
   const std::string contents = system_.readFile(path).value_or(std::string());
   // An unreadable or empty file is never replaced by a rewrite of nothing.
   if (contents.empty()) return false;

@@ -24,19 +24,22 @@ class Switcher {
  public:
   Switcher(LanguageView& view, SwitchSystem& system) : view_(view), system_(system) {}
 
-  // At start-up: fills the two language labels and the path box.
+  // At start-up: fills the two language labels and the path box; a path
+  // that is not absolute stops it after the path box.
   void showState();
   // The switch button: toggles the marker, then rewrites application.xml in
-  // the direction the file's label shows, then refreshes that label.
+  // the direction the file's label shows, then refreshes that label. A path
+  // that is not absolute (no install path) is shown but never read or
+  // rewritten: the click then toggles the marker alone.
   void toggle();
 
   const std::string& installPath() const { return installPath_; }
   const std::string& xmlPath() const { return xmlPath_; }
 
  private:
-  // Rewrites the file named in the path box with every `from` made `to`;
+  // Rewrites `path` (the one in the path box) with every `from` made `to`;
   // true when the file was rewritten.
-  bool rewrite(std::string_view from, std::string_view to);
+  bool rewrite(const std::string& path, std::string_view from, std::string_view to);
   std::string markerTestPath();
   std::string markerWritePath();
   // Shows the language the file holds; a file that cannot be read leaves the

@@ -7,6 +7,13 @@
 #include "platform/message_loop.h"
 
 namespace platform {
+namespace {
+
+// About a second in all before a held original counts as refused.
+constexpr int kReplaceRetries = 40;
+constexpr unsigned kReplaceRetryPause = 25;  // milliseconds
+
+}  // namespace
 
 bool fileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -61,29 +68,29 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
 bool replaceFile(const std::string& path, std::string_view bytes) {
   if (path.empty() || !fileExists(path) || isReadOnly(path)) return false;
   const std::string copy = path + std::string(kReplaceSuffix);
-  {
-    // A copy left by an earlier run that was stopped midway is overwritten here.
-    UniqueFile file(::CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    if (!writeAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
-      file.reset();
-      ::DeleteFileA(copy.c_str());
-      return false;
+  // A copy left by a run stopped midway goes only when it really is at its
+  // name: a link there (anyone who can write the folder may leave one) would
+  // have its target written and then moved over the original.
+  if (!removeInPlace(copy)) return false;
+  // Readers may look at the copy; nobody else writes it, renames or deletes it.
+  UniqueFile file = createInPlace(copy, GENERIC_WRITE, FILE_SHARE_READ);
+  if (!file) return false;
+  if (writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get())) {
+    // Another program reading the original without delete sharing (a virus
+    // scanner, After Effects) blocks the replace while it holds the file
+    // open: try again for a moment.
+    for (int attempt = 0;; ++attempt) {
+      // Through the handle: what was written is what lands at `path`.
+      if (renameOpenFile(file.get(), path)) return true;
+      const DWORD error = ::GetLastError();
+      if (attempt >= kReplaceRetries ||
+          (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+        break;
+      }
+      pause(kReplaceRetryPause);
     }
   }
-  // Another program reading the file (a virus scanner, After Effects) blocks
-  // the replace while it holds the file open: try again for a moment.
-  for (int attempt = 0;; ++attempt) {
-    if (::MoveFileExA(copy.c_str(), path.c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
-    const DWORD error = ::GetLastError();
-    if (attempt >= 40 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) break;
-    pause(25);
-  }
-  ::DeleteFileA(copy.c_str());
+  deleteOpenFile(file.get());
   return false;
 }
 

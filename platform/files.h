@@ -24,10 +24,13 @@ Bytes readFile(const std::string& path);
 bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts);
 
 // Replaces the contents of an existing file in one step: the new bytes go to
-// `path` + kReplaceSuffix, are flushed, and the copy is moved over the
-// original, retried for up to a second while another program holds the
-// original open. On any failure the original is untouched and the copy removed.
-// A read-only original is left alone (Wine would replace it regardless).
+// a copy made anew at `path` + kReplaceSuffix (never through a link standing
+// there), are flushed, and the copy is moved over the original through its
+// handle, retried for up to a second while another program holds the
+// original open. A leftover copy is removed first when it really is at that
+// name; a link there means no replace, and its target is left untouched. On
+// any failure the original is untouched and the copy removed. A read-only
+// original is left alone (Wine would replace it regardless).
 inline constexpr std::string_view kReplaceSuffix = ".kelvora-new";
 bool replaceFile(const std::string& path, std::string_view bytes);
 

@@ -150,6 +150,18 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
 
 namespace {
 
+// An empty DACL that is not protected: the file keeps only what its folder hands down.
+bool inheritFolderPermissions(const std::string& path) {
+  ACL empty = {};
+  if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
+  std::string name = path;
+  return ::SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                 nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
 bool renameOpenFile(HANDLE file, const std::string& to) {
   const std::wstring name = wide(to);
   std::wstring full(MAX_PATH, L'\0');
@@ -171,18 +183,6 @@ bool renameOpenFile(HANDLE file, const std::string& to) {
   std::memcpy(info->FileName, target.data(), info->FileNameLength);
   return ::SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != 0;
 }
-
-// An empty DACL that is not protected: the file keeps only what its folder hands down.
-bool inheritFolderPermissions(const std::string& path) {
-  ACL empty = {};
-  if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
-  std::string name = path;
-  return ::SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                                 nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
-}
-
-}  // namespace
 
 bool moveInto(UniqueFile file, const std::string& from, const std::string& to) {
   if (!file) return false;

@@ -48,6 +48,14 @@ bool removeInPlace(const std::string& path);
 UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_view bytes,
                        DWORD attributes);
 
+// Renames the file open in `file` (opened with DELETE access) to `to`,
+// replacing what is there: the file that was written is the file that
+// arrives, whatever stands at its old name meanwhile. False with the last
+// error set (ERROR_ACCESS_DENIED or ERROR_SHARING_VIOLATION while another
+// program holds `to` open without delete sharing; ERROR_NOT_SAME_DEVICE
+// across volumes).
+bool renameOpenFile(HANDLE file, const std::string& to);
+
 // Moves the file open in `file` (from createInPlace, so with DELETE access)
 // from `from` to `to`, replacing what is there: renamed through its handle,
 // so that what was written is what arrives. Where that cannot be done (other

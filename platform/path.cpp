@@ -17,4 +17,13 @@ std::string joinPathAsIs(std::string_view folder, char separator, std::string_vi
   return path;
 }
 
+bool isAbsolutePath(std::string_view path) {
+  if (path.size() < 3) return false;
+  const char first = path[0];
+  const bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+  if (letter) return path[1] == ':' && path[2] == '\\';
+  // A server name after the two backslashes.
+  return path[0] == '\\' && path[1] == '\\' && path[2] != '\\' && path[2] != '/';
+}
+
 }  // namespace platform

@@ -18,4 +18,11 @@ std::string joinPath(std::string_view folder, std::string_view name, const LeadB
 // versions name the same files so).
 std::string joinPathAsIs(std::string_view folder, char separator, std::string_view name);
 
+// Whether `path` names one place whatever the current folder is: a drive
+// letter, colon and backslash ("C:\..."), or a UNC path ("\\server\...").
+// "C:x", "\x" and "x\y" depend on the current drive or folder. Only the
+// first three bytes decide, and none of them can be the trail byte of a
+// double-byte character (each follows an ASCII byte or starts the text).
+bool isAbsolutePath(std::string_view path);
+
 }  // namespace platform

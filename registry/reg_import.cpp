@@ -2,15 +2,16 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "platform/code_page.h"
-#include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/in_place.h"
 #include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_library.h"
 #include "platform/shell.h"
+#include "registry/reg_import.h"
 #include "registry/reg_text.h"
 #include "registry/registry_tool.h"
 #include "registry/wow64.h"
@@ -18,7 +19,8 @@
 namespace registry {
 namespace {
 
-unsigned g_tempCounter = 0;  // per process; UI thread only
+unsigned g_tempCounter = 0;            // per process; UI thread only
+std::optional<unsigned> g_nextNumber;  // set by tests, used once
 
 // Claims a fresh "%x.tmp" in the temporary folder by creating it; CREATE_NEW
 // makes the "is it free" test and the claim one step, and never goes
@@ -26,7 +28,8 @@ unsigned g_tempCounter = 0;  // per process; UI thread only
 platform::UniqueFile createTempRegFile(std::string& path) {
   const std::string folder = platform::tempFolder();
   if (folder.empty()) return {};
-  unsigned number = ::GetTickCount() + g_tempCounter++;
+  unsigned number = g_nextNumber ? *g_nextNumber : ::GetTickCount() + g_tempCounter++;
+  g_nextNumber.reset();
   for (int attempt = 0; attempt < 4096; ++attempt, ++number) {
     char name[16];
     std::snprintf(name, sizeof name, "%x.tmp", number);
@@ -58,6 +61,10 @@ bool runRegedit(const std::string& file) {
 
 }  // namespace
 
+void setNextImportNumber(unsigned number) {
+  g_nextNumber = number;
+}
+
 bool RegistryTool::importRegText(const std::string& text) {
   std::string path;
   bool started = false;
@@ -78,9 +85,13 @@ bool RegistryTool::importRegText(const std::string& text) {
 }
 
 bool RegistryTool::importRegFile(const std::string& path) {
-  if (!platform::fileExists(path)) return false;
   std::optional<RedirectionOff> redirection;
   if (is64BitWindows) redirection.emplace();
+  // Held as the toolkit's own import files are, until regedit has ended:
+  // readable, but nobody writes, swaps or deletes it meanwhile. A link at
+  // the name, leading elsewhere, is refused.
+  const platform::UniqueFile held = platform::openInPlace(path, GENERIC_READ, FILE_SHARE_READ);
+  if (!held) return false;
   return runRegedit(path);
 }
 

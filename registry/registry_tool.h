@@ -87,9 +87,14 @@ class RegistryTool {
   virtual bool is64Bit() { return is64BitWindows != 0; }          // 12
   // On 64-bit Windows this looks in the 64-bit view.
   virtual bool valueExists(int root, const std::string& valuePath);  // 13
-  virtual bool importRegFile(const std::string& path);               // 14
-  virtual bool importRegText(const std::string& text);               // 15
-  virtual void reserved16() {}                                       // 16
+  // Runs regedit silently on the caller's .reg file (the 64-bit one on 64-bit
+  // Windows). The file is opened in place and held, readable but not
+  // writable or deletable, until regedit has ended; a link at `path` that
+  // leads elsewhere is refused. False when the file is missing, refused,
+  // held by a writer, or regedit did not start.
+  virtual bool importRegFile(const std::string& path);  // 14
+  virtual bool importRegText(const std::string& text);  // 15
+  virtual void reserved16() {}                          // 16
   // "Key\" deletes the key's default value; "Key\Sub" deletes the subkey Sub.
   virtual bool deleteEntry(int root, const std::string& valuePath);  // 17
   virtual std::size_t listTree(Array<TreeEntry>& result, int root, std::string& keyPath, int mode,

@@ -1,11 +1,13 @@
 // application.xml is replaced whole or not at all: against a reader beside
-// the replace, and against a file that is read-only or held without sharing.
+// the replace, a file that is read-only or held, and links at the working
+// copy's name.
 // In this process, under Wine: the click around it is the switch's concern.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 #include "platform/files.h"
@@ -53,28 +55,79 @@ TEST(FileReplace, AReaderBesideItNeverSeesTheFileTornOrMissing) {
   EXPECT_FALSE(platform::fileExists(path + std::string(platform::kReplaceSuffix)));
 }
 
-TEST(FileReplace, LeavesAReadOnlyOrLockedFileIntact) {
-  for (bool locked : {false, true}) {
-    SCOPED_TRACE(locked ? "held without sharing" : "read-only");
+TEST(FileReplace, ReplacesWholeOrLeavesTheFileAsItWas) {
+  enum class Setup { ReadOnly, Locked, HeldBriefly, LinkToFile, DanglingLink };
+  struct Case {
+    const char* what;
+    Setup setup;
+    bool replaced;
+  };
+  const Case cases[] = {
+      {"read-only", Setup::ReadOnly, false},
+      {"held without sharing", Setup::Locked, false},
+      // As After Effects or a virus scanner reads it: the replace waits it out.
+      {"held without delete sharing for 300 ms", Setup::HeldBriefly, true},
+      // Whoever can write the AMT folder can leave one there.
+      {"a link to a file at the working copy's name", Setup::LinkToFile, false},
+      {"a dangling link at the working copy's name", Setup::DanglingLink, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     TempFolder folder("kelvora-replace");
+    TempFolder elsewhere("kelvora-victim");
     const std::string path = folder / "application.xml";
+    const std::string copy = path + std::string(platform::kReplaceSuffix);
+    const std::string victim = elsewhere / "victim.txt";
     ASSERT_TRUE(platform::writeFile(path, {"zh_CN"}));
-    platform::UniqueFile lock;
-    if (locked) {
-      lock.reset(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-      ASSERT_TRUE(lock);
-      EXPECT_EQ(platform::tryReadFile(path), std::nullopt) << "unknown, not empty";
-    } else {
-      ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    platform::UniqueFile hold;
+    std::optional<testing_support::UnixLink> link;
+    std::thread release;
+    switch (c.setup) {
+      case Setup::ReadOnly:
+        ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+        break;
+      case Setup::Locked:
+        hold.reset(
+            ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(hold);
+        EXPECT_EQ(platform::tryReadFile(path), std::nullopt) << "unknown, not empty";
+        break;
+      case Setup::HeldBriefly:
+        hold.reset(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(hold);
+        release = std::thread([&hold] {
+          ::Sleep(300);
+          hold.reset();
+        });
+        break;
+      case Setup::LinkToFile:
+        ASSERT_TRUE(platform::writeFile(victim, {"keep me"}));
+        [[fallthrough]];
+      case Setup::DanglingLink:
+        link.emplace(copy, victim);
+        ASSERT_TRUE(link->made());
+        break;
     }
-    EXPECT_FALSE(platform::replaceFile(path, "en_US"));
-    EXPECT_FALSE(platform::fileExists(path + std::string(platform::kReplaceSuffix)));
-    lock.reset();
+    const bool replaced = platform::replaceFile(path, "en_US");
+    if (release.joinable()) release.join();
+    EXPECT_EQ(replaced, c.replaced);
+    hold.reset();
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(platform::readFile(path), "zh_CN");
+    EXPECT_EQ(platform::readFile(path), c.replaced ? "en_US" : "zh_CN");
+    const std::string unix = testing_support::unixPath(path);
+    EXPECT_TRUE(testing_support::runUnix("test -f '" + unix + "' && test ! -L '" + unix + "'"))
+        << "a whole file of its own, not a link";
+    EXPECT_EQ(platform::tryReadFile(victim),
+              c.setup == Setup::LinkToFile ? std::optional<std::string>("keep me") : std::nullopt)
+        << "what a link leads to is neither written nor made";
+    if (!link) {
+      EXPECT_FALSE(platform::fileExists(copy));
+    }
+    link.reset();
     // Once the file is free again, it is replaced.
-    EXPECT_TRUE(platform::replaceFile(path, "en_US"));
-    EXPECT_EQ(platform::readFile(path), "en_US");
+    EXPECT_TRUE(platform::replaceFile(path, "free"));
+    EXPECT_EQ(platform::readFile(path), "free");
   }
 }
 

@@ -36,9 +36,14 @@ TEST(InPlace, ALinkAtTheNameIsNeverWrittenTruncatedOrDeleted) {
 
     EXPECT_FALSE(platform::createInPlace(name, GENERIC_WRITE, 0));
     EXPECT_FALSE(platform::openInPlace(name, GENERIC_READ, FILE_SHARE_READ));
-    EXPECT_FALSE(platform::removeInPlace(name) && !dangling) << "a link is not removed";
+    // Nothing opens at a dangling link: nothing there to remove. A link to a
+    // file is refused.
+    EXPECT_EQ(platform::removeInPlace(name), dangling);
     EXPECT_FALSE(platform::sealWritten(platform::createInPlace(name, GENERIC_WRITE, 0), name, "new",
                                        FILE_ATTRIBUTE_HIDDEN));
+    const std::string unixName = testing_support::unixPath(name);
+    EXPECT_TRUE(testing_support::runUnix("test -L '" + unixName + "'"))
+        << "the link is left as it is";
     if (dangling) {
       EXPECT_FALSE(platform::fileExists(victim)) << "nothing made where the link points";
     } else {
@@ -46,6 +51,7 @@ TEST(InPlace, ALinkAtTheNameIsNeverWrittenTruncatedOrDeleted) {
       EXPECT_EQ(::GetFileAttributesA(victim.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
     }
     EXPECT_TRUE(testing_support::removeUnixLink(name));
+    EXPECT_TRUE(testing_support::runUnix("test ! -L '" + unixName + "'")) << "the link is gone";
   }
 }
 

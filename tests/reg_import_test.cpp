@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <set>
 
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/handles.h"
+#include "registry/reg_import.h"
 #include "registry/registry_tool.h"
 #include "support/paths.h"
 #include "support/scratch_key.h"
@@ -31,6 +34,18 @@ std::set<std::string> tmpFiles(const std::string& folder) {
   } while (::FindNextFileA(find.get(), &data));
   return names;
 }
+
+// Runs `undo` when the test ends, however it ends.
+class Undo {
+ public:
+  explicit Undo(std::function<void()> undo) : undo_(std::move(undo)) {}
+  ~Undo() { undo_(); }
+  Undo(const Undo&) = delete;
+  Undo& operator=(const Undo&) = delete;
+
+ private:
+  std::function<void()> undo_;
+};
 
 class RegImportTest : public ::testing::Test {
  protected:
@@ -110,14 +125,16 @@ TEST_F(RegImportTest, RunsTheSystemsRegeditNotOnePlantedBesideUs) {
   // where a bare "regedit" is looked for first.
   const std::string planted = testing_support::besideThisExe("regedit.exe");
   const std::string started = testing_support::besideThisExe("probe-started.txt");
+  const Undo removed([&] {
+    ::DeleteFileA(planted.c_str());
+    ::DeleteFileA(started.c_str());
+  });
   ASSERT_TRUE(::CopyFileA(testing_support::besideThisExe("update_probe.exe").c_str(),
                           planted.c_str(), FALSE));
   ::DeleteFileA(started.c_str());
   EXPECT_TRUE(tool_.regWriteString(kLm, value("Planted"), "system"));
   EXPECT_EQ(tool_.read64String(kLm, value("Planted")), "system");
   EXPECT_FALSE(platform::fileExists(started)) << "the planted regedit ran";
-  ::DeleteFileA(planted.c_str());
-  ::DeleteFileA(started.c_str());
 }
 
 TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
@@ -141,42 +158,80 @@ TEST_F(RegImportTest, RefusesWhatTheFormatCannotCarry) {
 }
 
 TEST_F(RegImportTest, LinksAtTheNextTemporaryNamesAreSteppedOver) {
-  // The import file is "%x.tmp" of the tick count in the temporary folder,
-  // which the user's other programs can write: links left at the next three
-  // thousand names (to nowhere, so that a write through one would show) are
-  // stepped over, and nothing is made where they point.
+  // The import files are "%x.tmp" in the temporary folder, which the user's
+  // other programs can write: links left at the next names the toolkit tries
+  // (to nowhere, so that a write through one would show) are stepped over,
+  // and nothing is made where they point.
   testing_support::TempFolder elsewhere("kelvora-victim");
   const std::string temp = testing_support::unixPath(platform::tempFolder());
   const std::string victims = testing_support::unixPath(elsewhere.path());
   ASSERT_FALSE(temp.empty());
-  const unsigned first = ::GetTickCount();
-  const std::string range = std::to_string(first) + " " + std::to_string(first + 3000);
+  const Undo unlinked([&] {
+    EXPECT_TRUE(testing_support::runUnix("find '" + temp + "' -maxdepth 1 -lname '" + victims +
+                                         "/*' -delete"));
+  });
+  // Far from the tick counts that other imports start at.
+  const unsigned first = ::GetTickCount() + 0x40000000u;
+  const std::string range = std::to_string(first) + " " + std::to_string(first + 63);
   ASSERT_TRUE(testing_support::runUnix("printf '" + victims + "/%x.tmp\\n' $(seq " + range +
                                        ") | xargs ln -s -t '" + temp + "'"));
-  char next[16];
-  std::snprintf(next, sizeof next, "%x.tmp", first + 1000);
-  ASSERT_TRUE(testing_support::runUnix("test -L '" + temp + "/" + next + "'"));
-  const bool wrote = tool_.regWriteDword(kLm, value("Linked"), 7);
-  const auto made = tmpFiles(elsewhere.path() + "\\");
-  ASSERT_TRUE(testing_support::runUnix("find '" + temp + "' -maxdepth 1 -lname '" + victims +
-                                       "/*' -delete"));
-  EXPECT_TRUE(wrote);
+  char last[16];
+  std::snprintf(last, sizeof last, "%x.tmp", first + 63);
+  ASSERT_TRUE(testing_support::runUnix("test -L '" + temp + "/" + last + "'"));
+  registry::setNextImportNumber(first);
+  EXPECT_TRUE(tool_.regWriteDword(kLm, value("Linked"), 7));
   EXPECT_EQ(tool_.read64Int(kLm, value("Linked")), 7u);
-  EXPECT_TRUE(made.empty()) << "an import file was written through a link";
+  EXPECT_TRUE(tmpFiles(elsewhere.path() + "\\").empty())
+      << "an import file was written through a link";
 }
 
 TEST_F(RegImportTest, ImportsFilesAndTextFromAFolderWithSpaces) {
-  EXPECT_FALSE(tool_.importRegFile(platform::tempFolder() + "no-such-kelvora-file.reg"));
-
+  enum class At { Nothing, File, HeldFile, Link };
+  struct Case {
+    const char* what;
+    At at;
+    bool imported;
+  };
+  const Case cases[] = {
+      {"no file", At::Nothing, false},
+      {"a file", At::File, true},
+      {"a file another program reads", At::HeldFile, true},
+      // The toolkit holds the file while regedit reads it; a link would
+      // have it hold one file and regedit read whatever the link says then.
+      {"a link to a file elsewhere", At::Link, false},
+  };
   const testing_support::TempFolder folder("kelvora dir");
+  const testing_support::TempFolder elsewhere("kelvora-victim");
   const std::string spaced = folder.path() + "\\";
-  const std::string file = folder / "import me.reg";
-  const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
-                           path_ + "]\r\n\"FromFile\"=\"yes\"\r\n";
-  ASSERT_TRUE(platform::writeFile(file, {text}));
-  EXPECT_TRUE(tool_.importRegFile(file));
-  EXPECT_EQ(tool_.read64String(kLm, value("FromFile")), "yes");
-  EXPECT_TRUE(platform::fileExists(file)) << "the caller's file is kept";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string name = "FromFile" + std::to_string(static_cast<int>(c.at));
+    const std::string file = folder / "import me.reg";
+    const std::string target = elsewhere / "linked.reg";
+    const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
+                             path_ + "]\r\n\"" + name + "\"=\"yes\"\r\n";
+    platform::UniqueFile reader;
+    std::optional<testing_support::UnixLink> link;
+    if (c.at == At::File || c.at == At::HeldFile) {
+      ASSERT_TRUE(platform::writeFile(file, {text}));
+    }
+    if (c.at == At::HeldFile) {
+      reader.reset(::CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(reader);
+    }
+    if (c.at == At::Link) {
+      ASSERT_TRUE(platform::writeFile(target, {text}));
+      link.emplace(file, target);
+      ASSERT_TRUE(link->made());
+    }
+    EXPECT_EQ(tool_.importRegFile(file), c.imported);
+    EXPECT_EQ(tool_.read64String(kLm, value(name)), c.imported ? "yes" : "");
+    EXPECT_EQ(platform::fileExists(file), c.at != At::Nothing) << "the caller's file is kept";
+    reader.reset();
+    link.reset();
+    ::DeleteFileA(file.c_str());
+  }
 
   // The temporary folder itself holds a space.
   char oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};

@@ -16,12 +16,13 @@ namespace {
 constexpr char kDocuments[] = "C:\\Users\\user\\Documents\\";
 constexpr char kInstall[] = "C:\\Program Files\\Adobe\\After Effects CC 2019\\";
 
-// Windows names one file by "a\\b", "a\\\\b" and "a\\/b": one key for all.
+// Windows names one file by "a\\b", "a\\\\b" and "a\\/b": one key for all. A
+// UNC path keeps its two leading backslashes.
 std::string canonical(const std::string& path) {
   std::string out;
   for (const char c : path) {
     const char s = c == '/' ? '\\' : c;
-    if (s == '\\' && !out.empty() && out.back() == '\\') continue;
+    if (s == '\\' && out.size() > 1 && out.back() == '\\') continue;
     out += s;
   }
   return out;
@@ -38,22 +39,41 @@ class FakeSystem final : public lang::SwitchSystem {
 
   std::string installPath() override { return install; }
   std::string documentsFolder() override { return kDocuments; }
-  bool fileExists(const std::string& path) override { return has(path); }
+  bool fileExists(const std::string& path) override {
+    touch(path);
+    return has(path);
+  }
   std::optional<std::string> readFile(const std::string& path) override {
+    touch(path);
     if (!has(path) || unreadable.count(canonical(path))) return std::nullopt;
     return files[canonical(path)];
   }
   void createEmptyFile(const std::string& path) override {
+    touch(path);
     files.emplace(canonical(path), std::string());
   }
-  void removeFile(const std::string& path) override { files.erase(canonical(path)); }
+  void removeFile(const std::string& path) override {
+    touch(path);
+    files.erase(canonical(path));
+  }
   bool replaceFile(const std::string& path, std::string_view bytes) override {
+    touch(path);
     if (!has(path) || unreplaceable.count(canonical(path))) return false;
     files[canonical(path)] = std::string(bytes);
     return true;
   }
   void pause(unsigned milliseconds) override { paused += milliseconds; }
   const platform::LeadBytes& leadBytes() override { return testing_support::cp936(); }
+
+ private:
+  // Windows takes any other path against the current folder, which is not
+  // where After Effects lives: such a path must never reach the system. The
+  // fake still answers as Windows would, so that the labels show a misstep too.
+  static void touch(const std::string& path) {
+    const bool drive = path.size() > 2 && path[1] == ':' && path[2] == '\\';
+    const bool unc = path.size() > 2 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+    EXPECT_TRUE(drive || unc) << "a relative path reached the system: " << path;
+  }
 };
 
 class FakeView final : public lang::LanguageView {
@@ -82,10 +102,9 @@ enum class Hold { None, Unreadable, Unreplaceable };
 TEST(Switcher, AClickTogglesTheMarkerAndRewritesTheFileItsLabelNames) {
   using testing_support::utf16be;
   using testing_support::utf16le;
-  const std::string xml = std::string(kInstall) + "AMT\\application.xml";
   struct Case {
     const char* what;
-    bool installed;                    // the registry names the install folder
+    const char* install;               // as the registry has it; "" when it has none
     std::optional<std::string> start;  // application.xml, when there is one
     bool marker;                       // in Documents at start
     Hold hold;                         // from after the start-up display on
@@ -97,43 +116,51 @@ TEST(Switcher, AClickTogglesTheMarkerAndRewritesTheFileItsLabelNames) {
     unsigned paused;
   };
   const Case cases[] = {
-      {"zh file, no marker", true, kZhXml, false, Hold::None, "中文", "中文", true, kEnXml, "英文",
-       "英文", 1000},
-      {"the zh file wins over the marker", true, kZhXml, true, Hold::None, "中文", "中文", false,
-       kEnXml, "中文", "英文", 1000},
-      {"en file", true, kEnXml, false, Hold::None, "英文", "英文", true, kZhXml, "英文", "中文",
+      {"zh file, no marker", kInstall, kZhXml, false, Hold::None, "中文", "中文", true, kEnXml,
+       "英文", "英文", 1000},
+      {"the zh file wins over the marker", kInstall, kZhXml, true, Hold::None, "中文", "中文",
+       false, kEnXml, "中文", "英文", 1000},
+      {"en file", kInstall, kEnXml, false, Hold::None, "英文", "英文", true, kZhXml, "英文", "中文",
        1000},
-      {"no install path: only the marker toggles, no pause", false, std::nullopt, false, Hold::None,
-       "中文", "", true, std::nullopt, "英文", "", 0},
-      {"no file: the marker alone says", true, std::nullopt, true, Hold::None, "英文", "", false,
-       std::nullopt, "中文", "", 0},
-      {"held without sharing: the labels stay, no pause", true, kZhXml, false, Hold::Unreadable,
+      {"no install path, a file at the relative name: not read, not rewritten; only the marker", "",
+       kZhXml, false, Hold::None, "中文", "", true, kZhXml, "英文", "", 0},
+      {"a drive-relative install path is not read either", "C:AE\\", kZhXml, true, Hold::None,
+       "英文", "", false, kZhXml, "中文", "", 0},
+      {"nor one from the current drive's root", "\\AE\\", kEnXml, false, Hold::None, "中文", "",
+       true, kEnXml, "英文", "", 0},
+      {"a UNC install path is read and switched", "\\\\server\\share\\AE\\", kZhXml, false,
+       Hold::None, "中文", "中文", true, kEnXml, "英文", "英文", 1000},
+      {"no file: the marker alone says", kInstall, std::nullopt, true, Hold::None, "英文", "",
+       false, std::nullopt, "中文", "", 0},
+      {"held without sharing: the labels stay, no pause", kInstall, kZhXml, false, Hold::Unreadable,
        "中文", "中文", true, kZhXml, "英文", "中文", 0},
-      {"read-only: left intact, no pause", true, kZhXml, false, Hold::Unreplaceable, "中文", "中文",
-       true, kZhXml, "英文", "中文", 0},
-      {"an empty file reads as English and is never rewritten", true, std::string(), false,
+      {"read-only: left intact, no pause", kInstall, kZhXml, false, Hold::Unreplaceable, "中文",
+       "中文", true, kZhXml, "英文", "中文", 0},
+      {"an empty file reads as English and is never rewritten", kInstall, std::string(), false,
        Hold::None, "英文", "英文", true, std::string(), "英文", "英文", 0},
-      {"UTF-16 LE with BOM", true, utf16le(kZh16, true), false, Hold::None, "中文", "中文", true,
-       utf16le(kEn16, true), "英文", "英文", 1000},
-      {"UTF-16 LE", true, utf16le(kZh16), false, Hold::None, "中文", "中文", true, utf16le(kEn16),
-       "英文", "英文", 1000},
-      {"UTF-16 BE with BOM", true, utf16be(kZh16, true), false, Hold::None, "中文", "中文", true,
-       utf16be(kEn16, true), "英文", "英文", 1000},
-      {"UTF-16 BE", true, utf16be(kZh16), false, Hold::None, "中文", "中文", true, utf16be(kEn16),
-       "英文", "英文", 1000},
+      {"UTF-16 LE with BOM", kInstall, utf16le(kZh16, true), false, Hold::None, "中文", "中文",
+       true, utf16le(kEn16, true), "英文", "英文", 1000},
+      {"UTF-16 LE", kInstall, utf16le(kZh16), false, Hold::None, "中文", "中文", true,
+       utf16le(kEn16), "英文", "英文", 1000},
+      {"UTF-16 BE with BOM", kInstall, utf16be(kZh16, true), false, Hold::None, "中文", "中文",
+       true, utf16be(kEn16, true), "英文", "英文", 1000},
+      {"UTF-16 BE", kInstall, utf16be(kZh16), false, Hold::None, "中文", "中文", true,
+       utf16be(kEn16), "英文", "英文", 1000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeSystem system;
     FakeView view;
-    if (c.installed) system.install = kInstall;
+    system.install = c.install;
+    // Where the file is found against the current folder when the path is relative.
+    const std::string xml = std::string(c.install) + "AMT\\application.xml";
     if (c.start) system.files[xml] = *c.start;
     const std::string marker = std::string(kDocuments) + "ae_force_english.txt";
     if (c.marker) system.files[marker] = "";
     lang::Switcher switcher(view, system);
 
     switcher.showState();
-    EXPECT_EQ(view.path, c.installed ? xml : "AMT\\application.xml");
+    EXPECT_EQ(view.path, xml) << "shown as it is";
     EXPECT_EQ(view.current, c.current);
     EXPECT_EQ(view.file, c.file);
     if (c.hold == Hold::Unreadable) system.unreadable.insert(xml);
