@@ -465,11 +465,19 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
     }
   };
   clean();
-  // However the test ends, once the program below is gone.
+  // However the test ends, once the program below is gone; the folder goes
+  // once the programs it started (their working folder) have let go of it.
   struct AtEnd {
     std::function<void()> run;
     ~AtEnd() { run(); }
-  } cleanUp{clean};
+  } cleanUp{[&] {
+    waitFor(
+        [&] {
+          clean();
+          return ::GetFileAttributesA(dir.c_str()) == INVALID_FILE_ATTRIBUTES;
+        },
+        10000, false, 100);
+  }};
   ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
   const std::string copy = dir + "\\Kelvora.exe";
   ASSERT_TRUE(::CopyFileA(testing_support::g_exePath.c_str(), copy.c_str(), FALSE));
