@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <set>
 
 #include "support/code_pages.h"
 
