@@ -1,13 +1,16 @@
-// Measurements under Wine, one per command; prints "name value" lines that
-// bench/run collects. Every figure is the median of repeated runs.
-//   startup KELVORA FLOOR FORM N  start-up to labels filled, server refusing,
-//                               against a bare window and against the bare form
-//   hung KELVORA N              start-up with a server that never answers
-//   trickle KELVORA N           start-up with a server sending one byte a second
+// Measurements under Wine, one per command; prints "name value" lines (or
+// "name median min max" for a figure taken from repeated runs) that bench/run
+// collects.
+//   windows KELVORA UNKEYED FLOOR FORM N
+//                               start-up to labels filled, N rounds of: a bare
+//                               window, the bare form, Kelvora with its server
+//                               refusing, hung, trickling, then answering a
+//                               signed file, and the build without a key
+//                               answered a plain one
+//   check                       the signed version file's check, in process
 //   prompt KELVORA N            from the server's answer to the prompt on screen
-//   signed KEYED UNKEYED N      start-up checking a signed version file against
-//                               the build without a key reading a plain one
 //   download URL N              engine against a plain WinINet loop; UI ticks
+//                               and answers during a paced download
 //   switch FOLDER N             one click's work against one file copy
 //   footprint KELVORA BIGEXE    peak working set during a download
 #include <windows.h>
@@ -16,9 +19,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,6 +65,16 @@ void report(const char* name, double value) {
   std::printf("%s %.3f\n", name, value);
 }
 
+// The median and the spread of repeated runs.
+void report(const char* name, const std::vector<double>& values) {
+  if (values.empty()) {
+    report(name, -1);
+    return;
+  }
+  const auto [low, high] = std::minmax_element(values.begin(), values.end());
+  std::printf("%s %.3f %.3f %.3f\n", name, median(values), *low, *high);
+}
+
 // Milliseconds from process start until `filled` says the window is ready.
 double timeStart(const std::string& exe, const std::string& title, bool prefix, int labelId) {
   testing_support::RunningApp app;
@@ -79,48 +94,62 @@ double timeStart(const std::string& exe, const std::string& title, bool prefix, 
   return elapsed;
 }
 
-int startup(const std::string& kelvora, const std::string& floor, const std::string& formFloor,
-            int runs) {
-  std::vector<double> k, f, form;
-  timeStart(floor, "Floor", false, 1);  // warm the wineserver and the caches
+double timeKelvora(const std::string& exe) {
+  return timeStart(exe, "Kelvora v", true, app::ids::kXmlPathEditId);
+}
+
+// Every window figure beside its floors, round by round, so that whatever
+// drifts meanwhile (the machine's other load, Wine's caches) hits all alike.
+// The refusing start has no server on the port; the others share one.
+int windows(const std::string& kelvora, const std::string& unkeyed, const std::string& floor,
+            const std::string& formFloor, int runs) {
+  using testing_support::Response;
+  const std::string own = testing_support::ownVersion();
+  Response hang;
+  hang.hang = true;
+  // One byte a second: every byte restarts a receive time-out.
+  Response trickle = testing_support::answer(
+      200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
+  trickle.pieceSize = 1;
+  trickle.pieceDelayMs = 1000;
+  // The same version as ours, so that no prompt stops the clock.
+  const Response signedFile =
+      testing_support::answer(200, testing_support::signedVersionFile(own, "MZ"));
+  const Response plain = testing_support::answer(200, "[" + own + "]\r\n");
+
+  // Warm the wineserver and the caches.
+  timeStart(floor, "Floor", false, 1);
+  timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId);
+  timeKelvora(kelvora);
+  timeKelvora(unkeyed);
+  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey;
   for (int i = 0; i < runs; ++i) {
     f.push_back(timeStart(floor, "Floor", false, 1));
     form.push_back(timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId));
-    k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
+    refusing.push_back(timeKelvora(kelvora));
+    testing_support::HttpServer server;
+    if (!server.listening()) {
+      std::fprintf(stderr, "the bench's port %u is taken\n", testing_support::kTestPort);
+      return 1;
+    }
+    server.answerAll(hang);
+    hung.push_back(timeKelvora(kelvora));
+    server.answerAll(trickle);
+    trickling.push_back(timeKelvora(kelvora));
+    server.answerAll(signedFile);
+    withKey.push_back(timeKelvora(kelvora));
+    server.answerAll(plain);
+    withoutKey.push_back(timeKelvora(unkeyed));
   }
-  report("startup_floor_ms", median(f));
-  report("startup_form_floor_ms", median(form));
-  report("startup_kelvora_ms", median(k));
-  report("window_refusing_ms", median(k));
+  report("startup_floor_ms", f);
+  report("startup_form_floor_ms", form);
+  report("startup_kelvora_ms", refusing);
+  report("window_refusing_ms", refusing);
+  report("window_hung_ms", hung);
+  report("window_trickle_ms", trickling);
+  report("signed_startup_ms", withKey);
+  report("unsigned_startup_ms", withoutKey);
   return 0;
-}
-
-// The median start-up of the test build while its update server answers so.
-int startupAgainst(const char* name, const testing_support::Response& answer,
-                   const std::string& kelvora, int runs) {
-  testing_support::HttpServer server;
-  server.answerAll(answer);
-  std::vector<double> k;
-  for (int i = 0; i < runs; ++i) {
-    k.push_back(timeStart(kelvora, "Kelvora v", true, app::ids::kXmlPathEditId));
-  }
-  report(name, median(k));
-  return 0;
-}
-
-int hung(const std::string& kelvora, int runs) {
-  testing_support::Response hang;
-  hang.hang = true;
-  return startupAgainst("window_hung_ms", hang, kelvora, runs);
-}
-
-// One byte a second: every byte restarts a receive time-out.
-int trickle(const std::string& kelvora, int runs) {
-  testing_support::Response slow = testing_support::answer(
-      200, testing_support::signedVersionFile(testing_support::newerVersion(), "MZ"));
-  slow.pieceSize = 1;
-  slow.pieceDelayMs = 1000;
-  return startupAgainst("window_trickle_ms", slow, kelvora, runs);
 }
 
 // From the moment the server has sent a newer version to the prompt on
@@ -158,29 +187,16 @@ int prompt(const std::string& kelvora, int runs) {
   return 0;
 }
 
-// The same version as ours, so that no prompt stops the clock.
-int signedCost(const std::string& keyed, const std::string& unkeyed, int runs) {
-  testing_support::HttpServer server;
+// The signed version file's check itself, in this process: the first call
+// loads CNG's providers.
+int check() {
   const std::string own = testing_support::ownVersion();
-  const testing_support::Response plain = testing_support::answer(200, "[" + own + "]\r\n");
-  const testing_support::Response signedFile =
-      testing_support::answer(200, testing_support::signedVersionFile(own, "MZ"));
-  std::vector<double> withKey, withoutKey;
-  timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId);  // warm-up
-  for (int i = 0; i < runs; ++i) {
-    server.answerAll(signedFile);
-    withKey.push_back(timeStart(keyed, "Kelvora v", true, app::ids::kXmlPathEditId));
-    server.answerAll(plain);
-    withoutKey.push_back(timeStart(unkeyed, "Kelvora v", true, app::ids::kXmlPathEditId));
-  }
-  report("signed_startup_ms", median(withKey));
-  report("unsigned_startup_ms", median(withoutKey));
-  // The check itself, in this process: the first call loads CNG's providers.
+  const std::string body = testing_support::signedVersionFile(own, "MZ");
   const std::string key = testing_support::testPublicKey();
   std::vector<double> calls;
   for (int i = 0; i < 101; ++i) {
     const double t = nowMs();
-    if (!update::checkVersionFile(signedFile.body, key, platform::verifyEcdsaP256)) return 1;
+    if (!update::checkVersionFile(body, key, platform::verifyEcdsaP256)) return 1;
     calls.push_back(nowMs() - t);
   }
   report("signed_check_first_ms", calls[0]);
@@ -224,6 +240,60 @@ LRESULT CALLBACK tickProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+struct EngineRun {
+  double seconds = 0;
+  double mibPerSecond = 0;
+  std::vector<double> tickErrors;  // |interval - 500 ms| between timer ticks
+  double worstAnswer = 0;          // ms until the UI thread answered a sent message
+};
+
+// One download by the engine while this (the UI) thread runs a 500 ms timer
+// and another thread keeps sending it messages.
+EngineRun engineRun(const std::string& url, HWND window) {
+  platform::Downloader engine;
+  platform::DownloadTask task;
+  task.readSize = 4096;
+  task.source = url;
+  task.destination = platform::tempFolder() + "bench-engine.exe";
+  task.onEvent = onEvent;
+  g_done = 0;
+  g_ticks.clear();
+  std::atomic<bool> stop{false};
+  std::atomic<double> worstAnswer{0};
+  std::thread prober([&] {
+    while (!stop) {
+      const double t = nowMs();
+      DWORD_PTR r = 0;
+      ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
+      worstAnswer = std::max(worstAnswer.load(), nowMs() - t);
+      ::Sleep(20);
+    }
+  });
+  ::SetTimer(window, 1, 500, nullptr);
+  const double begin = nowMs();
+  engine.start(task, platform::tempFolder() + "bench-engine.part");
+  while (!g_done && engine.running()) {
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    platform::processPendingMessages();
+  }
+  platform::processPendingMessages();
+  EngineRun run;
+  run.seconds = (nowMs() - begin) / 1000;
+  ::KillTimer(window, 1);
+  stop = true;
+  prober.join();
+  run.mibPerSecond = platform::readFile(task.destination).size() / 1048576.0 / run.seconds;
+  for (std::size_t t = 1; t < g_ticks.size(); ++t) {
+    run.tickErrors.push_back(std::abs(g_ticks[t] - g_ticks[t - 1] - 500));
+  }
+  run.worstAnswer = worstAnswer;
+  ::DeleteFileA(task.destination.c_str());
+  return run;
+}
+
+// Rates against `url` at full speed. The UI figures come from a paced
+// download of at least 3 s from the bench's own server as well: at full
+// speed the download can end before the timer's first tick.
 int download(const std::string& url, int runs) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = tickProc;
@@ -231,52 +301,32 @@ int download(const std::string& url, int runs) {
   ::RegisterClassA(&wc);
   HWND window = ::CreateWindowA("KelvoraBenchTicks", "ticks", 0, 0, 0, 10, 10, HWND_MESSAGE,
                                 nullptr, nullptr, nullptr);
-  std::vector<double> engineRates, plainRates, tickErrors, answers;
+  std::vector<double> engineRates, plainRates, tickErrors, answers, pacedSeconds;
   plainLoop(url);  // warm-up
   for (int i = 0; i < runs; ++i) {
     plainRates.push_back(plainLoop(url));
-
-    platform::Downloader engine;
-    platform::DownloadTask task;
-    task.readSize = 4096;
-    task.source = url;
-    task.destination = platform::tempFolder() + "bench-engine.exe";
-    task.onEvent = onEvent;
-    g_done = 0;
-    g_ticks.clear();
-    std::atomic<bool> stop{false};
-    std::atomic<double> worstAnswer{0};
-    std::thread prober([&] {  // a message sent to the window, answered by the UI thread
-      while (!stop) {
-        const double t = nowMs();
-        DWORD_PTR r = 0;
-        ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &r);
-        worstAnswer = std::max(worstAnswer.load(), nowMs() - t);
-        ::Sleep(20);
-      }
-    });
-    ::SetTimer(window, 1, 500, nullptr);
-    const double begin = nowMs();
-    engine.start(task, platform::tempFolder() + "bench-engine.part");
-    while (!g_done && engine.running()) {
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-      platform::processPendingMessages();
-    }
-    platform::processPendingMessages();
-    const double seconds = (nowMs() - begin) / 1000;
-    ::KillTimer(window, 1);
-    stop = true;
-    prober.join();
-    const auto size = platform::readFile(task.destination).size();
-    engineRates.push_back(size / 1048576.0 / seconds);
-    for (std::size_t t = 1; t < g_ticks.size(); ++t) {
-      tickErrors.push_back(std::abs(g_ticks[t] - g_ticks[t - 1] - 500));
-    }
-    answers.push_back(worstAnswer);
-    ::DeleteFileA(task.destination.c_str());
+    const EngineRun run = engineRun(url, window);
+    engineRates.push_back(run.mibPerSecond);
+    answers.push_back(run.worstAnswer);
   }
-  report("download_engine_mib_s", median(engineRates));
-  report("download_plain_mib_s", median(plainRates));
+  // 16 MiB in 64 KiB pieces, 15 ms apart: 256 pieces, at least 3.8 s.
+  testing_support::HttpServer server;
+  testing_support::Response paced = testing_support::answer(200, std::string(16 << 20, 'k'));
+  paced.pieceSize = 64 << 10;
+  paced.pieceDelayMs = 15;
+  server.route(testing_support::kExePath, paced);
+  const std::string pacedUrl =
+      "http://127.0.0.1:" + std::to_string(testing_support::kTestPort) + testing_support::kExePath;
+  for (int i = 0; i < runs; ++i) {
+    const EngineRun run = engineRun(pacedUrl, window);
+    pacedSeconds.push_back(run.seconds);
+    tickErrors.insert(tickErrors.end(), run.tickErrors.begin(), run.tickErrors.end());
+    answers.push_back(run.worstAnswer);
+  }
+  report("download_engine_mib_s", engineRates);
+  report("download_plain_mib_s", plainRates);
+  report("ui_paced_download_s", pacedSeconds);
+  report("ui_ticks", static_cast<double>(tickErrors.size()));
   report("ui_tick_error_max_ms",
          tickErrors.empty() ? -1 : *std::max_element(tickErrors.begin(), tickErrors.end()));
   report("ui_answer_max_ms", *std::max_element(answers.begin(), answers.end()));
@@ -374,11 +424,9 @@ int main(int argc, char** argv) {
     return i < argc ? testing_support::windowsPath(argv[i]) : std::string();
   };
   auto count = [&](int i) { return i < argc ? std::atoi(argv[i]) : 5; };
-  if (command == "startup") return startup(arg(2), arg(3), arg(4), count(5));
-  if (command == "hung") return hung(arg(2), count(3));
-  if (command == "trickle") return trickle(arg(2), count(3));
+  if (command == "windows") return windows(arg(2), arg(3), arg(4), arg(5), count(6));
+  if (command == "check") return check();
   if (command == "prompt") return prompt(arg(2), count(3));
-  if (command == "signed") return signedCost(arg(2), arg(3), count(4));
   if (command == "download") return download(argv[2], count(3));
   if (command == "switch") return switchBench(arg(2), count(3));
   if (command == "footprint") return footprint(arg(2), arg(3));

@@ -11,4 +11,28 @@ const LeadBytes& ansiLeadBytes() {
   return lead;
 }
 
+std::u16string ansiRoundTrip(std::u16string_view wide) {
+  if (wide.empty()) return {};
+  const auto* source = reinterpret_cast<LPCWSTR>(wide.data());
+  const int units = static_cast<int>(wide.size());
+  // Without best fit: a lookalike ("*" for a full-width asterisk, "a" for a
+  // Cyrillic a) would name another file.
+  const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, source, units, nullptr, 0,
+                                          nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string ansi(static_cast<std::size_t>(bytes), '\0');
+  if (::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, source, units, ansi.data(), bytes,
+                            nullptr, nullptr) != bytes) {
+    return {};
+  }
+  const int back = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, nullptr, 0);
+  if (back <= 0) return {};
+  std::u16string out(static_cast<std::size_t>(back), u'\0');
+  if (::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, reinterpret_cast<LPWSTR>(out.data()),
+                            back) != back) {
+    return {};
+  }
+  return out;
+}
+
 }  // namespace platform

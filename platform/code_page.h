@@ -1,5 +1,9 @@
-// The lead bytes of this process's ANSI code page, for the text helpers.
+// The lead bytes of this process's ANSI code page, for the text helpers, and
+// whether a wide text has an exact ANSI form.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #include "platform/text.h"
 
@@ -8,5 +12,11 @@ namespace platform {
 // Read once from the system (IsDBCSLeadByteEx with the ANSI code page) and
 // kept; 936 and 932 have lead bytes, 1252 none. Any thread.
 const LeadBytes& ansiLeadBytes();
+
+// `wide` converted to the ANSI code page without best fit (a character the
+// code page cannot hold becomes its default character) and back again: equal
+// to `wide` only when its ANSI form names exactly it. Empty when a
+// conversion fails. Any thread.
+std::u16string ansiRoundTrip(std::u16string_view wide);
 
 }  // namespace platform

@@ -343,7 +343,7 @@ bool Downloader::stop(Bytes& resume, int mode) {
     }
   }
   if (!stopped) return false;
-  if (running_) ::WaitForSingleObject(endedEvent_.get(), 1000);
+  if (running_) ::WaitForSingleObject(endedEvent_.get(), kStopWaitMs);
   if (!running_) join();
   resume = source_ + "\r\n" + destination_ + "\r\n" + std::to_string(received_.load());
   return true;

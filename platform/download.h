@@ -56,6 +56,9 @@ struct DownloadTask {
 // Every transfer is capped here, whatever else is expected of it.
 inline constexpr long long kMaxDownloadBytes = 64LL * 1024 * 1024;
 
+// The longest stop() waits for a worker that is still inside a read.
+inline constexpr unsigned kStopWaitMs = 1000;
+
 // What a finished file must be before it may replace the destination.
 struct DownloadChecks {
   long long size = -1;                    // exact length; -1: whatever the server announces

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "build_config.h"
 #include "platform/handles.h"
@@ -88,11 +89,8 @@ bool InternetSession::aborted() const {
 SessionHandle InternetSession::adopt(HINTERNET handle) {
   if (!handle) return {};
   std::lock_guard lock(mutex_);
-  if (aborted_) {
-    // Opened while the abort closed the session: ours alone to close.
-    api_.InternetCloseHandle(handle);
-    return {};
-  }
+  // Opened from the session that the abort closed, and closed with it.
+  if (aborted_) return {};
   open_.push_back(handle);
   return SessionHandle(*this, handle);
 }
@@ -103,6 +101,15 @@ void InternetSession::close(HINTERNET handle) noexcept {
   if (it == open_.end()) return;  // the abort closed it
   open_.erase(it);
   api_.InternetCloseHandle(handle);
+}
+
+HINTERNET InternetSession::live(HINTERNET handle) const {
+  std::lock_guard lock(mutex_);
+  if (aborted_ || !handle) return nullptr;
+  if (handle == session_ || std::find(open_.begin(), open_.end(), handle) != open_.end()) {
+    return handle;
+  }
+  return nullptr;
 }
 
 void InternetSession::setTimeouts(HINTERNET handle) const {
@@ -117,12 +124,6 @@ void InternetSession::setTimeouts(HINTERNET handle) const {
 // One GET of `url`, redirects not followed. nullopt when no answer came;
 // the answer's status is in the result, its Location header in `location`.
 std::optional<HttpRequest> InternetSession::sendGet(const std::string& url, std::string& location) {
-  HINTERNET session = nullptr;
-  {
-    std::lock_guard lock(mutex_);
-    if (aborted_ || !session_) return std::nullopt;
-    session = session_;
-  }
   char host[256] = {};
   char path[2048] = {};
   URL_COMPONENTSA parts = {};
@@ -133,14 +134,17 @@ std::optional<HttpRequest> InternetSession::sendGet(const std::string& url, std:
   parts.dwUrlPathLength = sizeof path;
   if (!api_.InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return std::nullopt;
   const bool https = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  if (!https && parts.nScheme != INTERNET_SCHEME_HTTP) return std::nullopt;
 
   HttpRequest http;
+  // Each handle is taken anew for each call: after an abort there is none.
+  const HINTERNET session = live(session_);
+  if (!session) return std::nullopt;
   // Time-outs go on every handle: WinINet implementations differ in what they inherit.
   http.connection = adopt(api_.InternetConnectA(session, host, parts.nPort, nullptr, nullptr,
                                                 INTERNET_SERVICE_HTTP, 0, 0));
-  if (!http.connection) return std::nullopt;
-  setTimeouts(http.connection.get());
+  HINTERNET connection = live(http.connection.get());
+  if (!connection) return std::nullopt;
+  setTimeouts(connection);
 
   // Redirects are followed by get(), which looks where each one leads.
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
@@ -148,26 +152,33 @@ std::optional<HttpRequest> InternetSession::sendGet(const std::string& url, std:
                 INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (https) flags |= INTERNET_FLAG_SECURE;
   const char* accept[] = {"*/*", nullptr};
-  http.request = adopt(api_.HttpOpenRequestA(http.connection.get(), "GET", path[0] ? path : "/",
-                                             nullptr, nullptr, accept, flags, 0));
-  if (!http.request) return std::nullopt;
-  setTimeouts(http.request.get());
-  if (!api_.HttpSendRequestA(http.request.get(), nullptr, 0, nullptr, 0)) return std::nullopt;
+  connection = live(http.connection.get());
+  if (!connection) return std::nullopt;
+  http.request = adopt(api_.HttpOpenRequestA(connection, "GET", path[0] ? path : "/", nullptr,
+                                             nullptr, accept, flags, 0));
+  HINTERNET request = live(http.request.get());
+  if (!request) return std::nullopt;
+  setTimeouts(request);
+  if (!(request = live(request)) || !api_.HttpSendRequestA(request, nullptr, 0, nullptr, 0)) {
+    return std::nullopt;
+  }
 
   DWORD size = sizeof http.status;
-  if (!api_.HttpQueryInfoA(http.request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                           &http.status, &size, nullptr)) {
+  if (!(request = live(request)) ||
+      !api_.HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &http.status,
+                           &size, nullptr)) {
     return std::nullopt;
   }
   char header[2048] = {};
   size = sizeof header - 1;
-  if (isRedirect(http.status) &&
-      api_.HttpQueryInfoA(http.request.get(), HTTP_QUERY_LOCATION, header, &size, nullptr)) {
+  if (isRedirect(http.status) && (request = live(request)) &&
+      api_.HttpQueryInfoA(request, HTTP_QUERY_LOCATION, header, &size, nullptr)) {
     location.assign(header, size);
   }
   char length[32] = {};
   size = sizeof length - 1;
-  if (api_.HttpQueryInfoA(http.request.get(), HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
+  if ((request = live(request)) &&
+      api_.HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, length, &size, nullptr)) {
     http.contentLength = std::strtoll(length, nullptr, 10);
   }
   return http;
@@ -175,22 +186,25 @@ std::optional<HttpRequest> InternetSession::sendGet(const std::string& url, std:
 
 std::optional<HttpRequest> InternetSession::get(const std::string& url, DWORD* statusOut) {
   if (statusOut) *statusOut = 0;
+  // Every URL fetched passes the redirect rule from the one before it; the
+  // first from itself, which lets only http and https through.
+  std::string previous = url;
   std::string current = url;
   for (int hop = 0; hop <= kMaxRedirects; ++hop) {
+    if (!redirectAllowed(previous, current)) return std::nullopt;
     std::string location;
     std::optional<HttpRequest> http = sendGet(current, location);
     if (!http) return std::nullopt;
     if (statusOut) *statusOut = http->status;
     if (isRedirect(http->status)) {
-      // Where a redirect may not lead (https to plain http), there is no answer.
+      // Resolved here; the rule at the top of the loop decides where it may lead.
       char combined[2048] = {};
       DWORD size = sizeof combined;
       const bool resolved =
           !location.empty() &&
           api_.InternetCombineUrlA(current.c_str(), location.c_str(), combined, &size, 0);
-      const std::string next = resolved ? std::string(combined, size) : std::string();
-      if (next.empty() || !redirectAllowed(current, next)) return std::nullopt;
-      current = next;
+      if (!resolved) return std::nullopt;
+      previous = std::exchange(current, std::string(combined, size));
       continue;
     }
     if (http->status != 200) return std::nullopt;
@@ -201,7 +215,8 @@ std::optional<HttpRequest> InternetSession::get(const std::string& url, DWORD* s
 
 bool InternetSession::read(const HttpRequest& http, char* buffer, DWORD size, DWORD& got) {
   got = 0;
-  return !aborted() && api_.InternetReadFile(http.request.get(), buffer, size, &got);
+  const HINTERNET request = live(http.request.get());
+  return request && api_.InternetReadFile(request, buffer, size, &got);
 }
 
 namespace {

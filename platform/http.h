@@ -24,9 +24,8 @@ struct HttpTimeouts {
 class InternetSession;
 
 // A handle of a session (connection or request), move-only. It is closed
-// through its session, which skips it once an abort has closed the session:
-// WinINet closes a session's handles with it, and a second close could hit
-// a handle value that already belongs to someone else.
+// through its session, which skips it once an abort has closed the session
+// (see InternetSession).
 class SessionHandle {
  public:
   SessionHandle() noexcept = default;
@@ -56,10 +55,19 @@ struct HttpRequest {
 };
 
 // A WinINet session (the system's proxy settings unless `proxy` is given)
-// whose work one worker does and any thread may abort. Every handle it
-// opened is closed exactly once: by the abort (the session, and with it its
-// handles) or by its owner. `api` is the WinINet table (tests count closes
-// through their own).
+// whose work one worker does and any thread may abort. `api` is the WinINet
+// table (tests count closes through their own).
+//
+// The one rule for its handles: closing the session closes every handle
+// opened from it (WinINet invalidates a handle's children with it; Wine's
+// invalidate_handle does so "as native does"). So each handle is closed
+// once: by its owner while the session is open, or by the abort with the
+// session, and by nobody after the abort. That holds for a handle that a
+// call under way hands over after the abort too: it is dropped, not closed
+// (at worst it leaks; a second close could hit a value WinINet has already
+// given to someone else). The worker takes a handle for a call only under
+// the lock, and only before the abort; an abort during a call is what ends
+// it (on Windows).
 class InternetSession {
  public:
   explicit InternetSession(const HttpTimeouts& timeouts, const std::string& userAgent = {},
@@ -78,9 +86,9 @@ class InternetSession {
   void abort() noexcept;
   bool aborted() const;
 
-  // Sends a fresh GET for `url` (http or https; no cache), with the
-  // time-outs set on every handle, following up to five redirects where
-  // redirectAllowed() lets them. nullopt unless the server answered 200;
+  // Sends a fresh GET for `url` (http or https, else no answer; no cache),
+  // with the time-outs set on every handle, following up to five redirects
+  // where redirectAllowed() lets them. nullopt unless the server answered 200;
   // `status` (when given) gets the status of the last answer, 0 when none.
   std::optional<HttpRequest> get(const std::string& url, DWORD* status = nullptr);
 
@@ -91,6 +99,9 @@ class InternetSession {
   friend class SessionHandle;
   SessionHandle adopt(HINTERNET handle);
   void close(HINTERNET handle) noexcept;
+  // `handle` (the session's own or one it holds open) for one call; null
+  // after the abort or once its owner closed it.
+  HINTERNET live(HINTERNET handle) const;
   void setTimeouts(HINTERNET handle) const;
   std::optional<HttpRequest> sendGet(const std::string& url, std::string& location);
 

@@ -1,4 +1,4 @@
-// The real Kelvora.exe beside a fake After Effects installation: registry
+// The program (its test build) beside a fake After Effects installation: registry
 // value in the 64-bit view, application.xml, the marker in Documents.
 #include <windows.h>
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <optional>
+
+#include "support/code_pages.h"
 
 namespace {
 
@@ -37,27 +39,70 @@ TEST(ProgressText, ReadsAsTheWindowShowsIt) {
   EXPECT_EQ(update::progressText(1048576 / 3, 64 * 1048576LL, 1), "正在下载:0.33MB/64MB  进度:1%");
 }
 
-TEST(DownloadFailedText, NamesTheReasonOnce) {
+TEST(DownloadFailedText, EachReasonItsOwnSentence) {
   using F = platform::DownloadFailure;
-  // Each reason its own sentence; the server's status where it helps.
-  const F reasons[] = {F::Status, F::Short, F::TooLong, F::Hash, F::Head, F::Write};
-  std::set<std::string> seen;
-  for (F reason : reasons) {
-    const std::string text = update::downloadFailedText(reason, 0);
-    EXPECT_EQ(text.rfind("新版本下载失败", 0), 0u) << text;
-    EXPECT_TRUE(seen.insert(text).second) << "said for two reasons: " << text;
+  struct Case {
+    F reason;
+    unsigned long status;  // the server's answer; 0: none came
+    const char* text;
+  };
+  const Case cases[] = {
+      {F::Status, 0, "新版本下载失败：无法连接更新服务器，请检查网络后重试。"},
+      {F::Status, 404, "新版本下载失败：更新服务器没有提供新版本文件（HTTP 404），请稍后重试。"},
+      {F::Status, 503, "新版本下载失败：更新服务器没有提供新版本文件（HTTP 503），请稍后重试。"},
+      {F::Short, 200, "新版本下载失败：连接中断，文件没有下载完整，请重试。"},
+      {F::TooLong, 200, "新版本下载失败：收到的文件比新版本应有的大，已丢弃。"},
+      {F::Hash, 200, "新版本下载失败：文件校验不符（可能在传输中被改动），已丢弃。"},
+      {F::Head, 200, "新版本下载失败：收到的不是程序文件，已丢弃。"},
+      {F::Write, 200, "新版本下载失败：无法保存文件，请检查磁盘空间和文件夹权限。"},
+      {F::Stopped, 0, "新版本下载失败，已保留当前版本。"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(update::downloadFailedText(c.reason, c.status), c.text)
+        << static_cast<int>(c.reason) << " " << c.status;
   }
-  EXPECT_NE(update::downloadFailedText(F::Status, 404).find("HTTP 404"), std::string::npos);
-  EXPECT_NE(update::downloadFailedText(F::Status, 0), update::downloadFailedText(F::Status, 503));
 }
 
-TEST(CleanupScript, ExactBytes) {
-  EXPECT_EQ(update::cleanupScript("C:\\Tools\\Kelvora", "Kelvora.exe"),
-            "  Dim fso\r\n"
-            "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
-            "  Wscript.Sleep(1000)\r\n"
-            "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\Kelvora.exe\")\r\n"
-            "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\tem.vbs\")");
+TEST(CleanupScript, ExactBytesOnlyForANameThatDeletesExactlyItself) {
+  const std::string plain =
+      "  Dim fso\r\n"
+      "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
+      "  Wscript.Sleep(1000)\r\n"
+      "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\Kelvora.exe\")\r\n"
+      "  fso.DeleteFile(\"C:\\Tools\\Kelvora\\tem.vbs\")";
+  struct Case {
+    const char* what;
+    std::string directory, name;
+    std::u16string wide, roundTrip;
+    std::optional<std::string> script;
+  };
+  const std::u16string wide = u"C:\\Tools\\Kelvora\\Kelvora.exe";
+  const Case cases[] = {
+      {"plain", "C:\\Tools\\Kelvora", "Kelvora.exe", wide, wide, plain},
+      {"double-byte folder", "C:\\\xB9\xA4\xBE\xDF", "Kelvora.exe", u"C:\\工具\\Kelvora.exe",
+       u"C:\\工具\\Kelvora.exe",
+       "  Dim fso\r\n"
+       "  Set fso = CreateObject(\"Scripting.FileSystemObject\")\r\n"
+       "  Wscript.Sleep(1000)\r\n"
+       "  fso.DeleteFile(\"C:\\\xB9\xA4\xBE\xDF\\Kelvora.exe\")\r\n"
+       "  fso.DeleteFile(\"C:\\\xB9\xA4\xBE\xDF\\tem.vbs\")"},
+      {"a quote ends the string", "C:\\Tools", "K\".exe", u"C:\\Tools\\K\".exe",
+       u"C:\\Tools\\K\".exe", std::nullopt},
+      {"? is a wildcard", "C:\\Tools", "K?.exe", u"C:\\Tools\\K?.exe", u"C:\\Tools\\K?.exe",
+       std::nullopt},
+      {"* in the folder", "C:\\T*", "Kelvora.exe", u"C:\\T*\\Kelvora.exe", u"C:\\T*\\Kelvora.exe",
+       std::nullopt},
+      // Cyrillic a: best fit names another file, without best fit it is "?".
+      {"no round trip", "C:\\Tools", "Kelvora.exe", u"C:\\Tools\\Kelvor\u0430.exe",
+       u"C:\\Tools\\Kelvor?.exe", std::nullopt},
+      {"no wide name", "C:\\Tools", "Kelvora.exe", u"", u"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(update::cleanupScriptFor(c.directory, c.name, c.wide, c.roundTrip,
+                                       testing_support::cp936()),
+              c.script);
+  }
 }
 
 }  // namespace

@@ -59,4 +59,28 @@ if KELVORA_SIGNING_KEY_PASS_FILE="$outside/wrong" "$signing" public-key "$outsid
 else
   echo "ok   encrypted key with the wrong passphrase"
 fi
+# The passphrase, its file and the key's path reach the two signing calls
+# alone: the build (here a stand-in cmake that dumps what it was given and
+# stops the release) sees none of them, whichever way the passphrase came.
+# A stand-in dpkg that knows every package lets scripts/setup pass quickly.
+mkdir "$outside/bin"
+printf '#!/bin/sh\nenv >"%s"\nexit 3\n' "$outside/cmake-env" >"$outside/bin/cmake"
+printf '#!/bin/sh\nexit 0\n' >"$outside/bin/dpkg"
+chmod +x "$outside/bin/cmake" "$outside/bin/dpkg"
+for way in "KELVORA_SIGNING_KEY_PASS_FILE=$outside/pass" \
+           "KELVORA_SIGNING_KEY_PASS=test passphrase"; do
+  rm -f "$outside/cmake-env"
+  env PATH="$outside/bin:$PATH" KELVORA_SIGNING_KEY="$outside/encrypted.pem" "$way" \
+    "$release" https://u.example/k/ </dev/null >/dev/null 2>&1
+  if [ ! -s "$outside/cmake-env" ]; then
+    echo "FAIL build environment (${way%%=*}): the release never reached cmake"
+    failures=$((failures + 1))
+  elif grep -nF -e "test passphrase" -e "$outside/pass" -e "$outside/encrypted.pem" \
+         -e KELVORA_SIGNING_KEY "$outside/cmake-env"; then
+    echo "FAIL build environment (${way%%=*}): cmake sees the lines above"
+    failures=$((failures + 1))
+  else
+    echo "ok   build environment (${way%%=*}): no passphrase, no key path"
+  fi
+done
 exit $((failures > 0))

@@ -7,6 +7,7 @@
 #include "app/main_form.h"
 #include "platform/code_page.h"
 #include "platform/files.h"
+#include "platform/http.h"
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "platform/ui_post.h"
@@ -17,6 +18,9 @@
 #include "support/switch_fixture.h"
 #include "support/versions.h"
 #include "support/waits.h"
+
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -125,15 +129,24 @@ TEST(VersionCheck, NoPromptUnlessTheServerHasANewerVersion) {
 }
 
 // The fetch's own rules, in this process: only a whole 200 answer within the
-// cap is read, a redirect is followed.
+// cap is read, a redirect is followed where it may lead.
 TEST(VersionFetch, OnlyAWholeAnswerWithinTheCapIsRead) {
   HttpServer server;
   ASSERT_TRUE(server.listening());
+  std::string ftp = "ftp://127.0.0.1:";
+  ftp += std::to_string(kTestPort);
+  ftp += "/kelvora/real.txt";
   Response redirect = answer(302, "");
   redirect.headers = {{"Location", "/kelvora/real.txt"}};
+  // The same server and file: only the redirect rule stands between.
+  Response toFtp = answer(302, "");
+  toFtp.headers = {{"Location", ftp}};
   server.route("/kelvora/real.txt", answer(200, "[1.4]"));
   Response cut = answer(200, "[1.4]" + std::string(100, ' '));
   cut.dropAfter = 10;
+  const std::string over = "[1.4]" + std::string(65 * 1024, ' ');
+  Response overChunked = answer(200, over);
+  overChunked.chunked = true;  // no length announced: only the reading counts
   struct Case {
     const char* what;
     Response response;
@@ -146,8 +159,9 @@ TEST(VersionFetch, OnlyAWholeAnswerWithinTheCapIsRead) {
       {"server error", answer(500, "[1.4]"), false},
       {"empty body", answer(200, ""), false},
       {"a body cut short", cut, false},
-      {"body over the cap", answer(200, "[1.4]" + std::string(update::kMaxVersionFile, ' ')),
-       false},
+      {"a redirect to ftp", toFtp, false},
+      {"65 KiB, announced", answer(200, over), false},
+      {"65 KiB, chunked", overChunked, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -165,6 +179,27 @@ TEST(VersionFetch, OnlyAWholeAnswerWithinTheCapIsRead) {
       EXPECT_EQ(release->version, "1.4");
     }
   }
+}
+
+// The deadline holds however the server paces its bytes: at one a second
+// no read ever waits long enough for a time-out.
+TEST(VersionFetch, GivesUpAtTheDeadline) {
+  HttpServer server;
+  ASSERT_TRUE(server.listening());
+  Response slow = answer(200, "[1.4]");
+  slow.trickleHead = true;
+  slow.pieceSize = 1;
+  slow.pieceDelayMs = 1000;
+  server.route(kVersionPath, slow);
+  // Shared: an answer that comes after this test must find it still there.
+  auto answered = std::make_shared<std::optional<std::optional<platform::Bytes>>>();
+  const ULONGLONG begin = ::GetTickCount64();
+  platform::httpGetAsync("http://127.0.0.1:" + std::to_string(kTestPort) + kVersionPath,
+                         update::kMaxVersionFile, {5000, 5000, 5000}, 1000,
+                         [answered](std::optional<platform::Bytes> body) { *answered = body; });
+  ASSERT_TRUE(waitFor([&] { return answered->has_value(); }, 4000, true)) << "no answer";
+  EXPECT_LT(::GetTickCount64() - begin, 2500u);
+  EXPECT_FALSE(answered->value().has_value());
 }
 
 TEST(VersionCheck, TheWindowNeverWaitsForTheNetwork) {
@@ -196,6 +231,11 @@ TEST(VersionCheck, TheWindowNeverWaitsForTheNetwork) {
     }
     RunningApp app;
     ASSERT_TRUE(app.launch(platform::tempFolder()));
+    ASSERT_TRUE(app.waitForMainWindow());
+    if (server) {
+      // None of these servers lets the check end: the window is up first.
+      EXPECT_FALSE(app.checkDone()) << "the window waited for the check";
+    }
     expectStartedNormally(app);
     if (server) {
       EXPECT_TRUE(waitFor([&] { return server->hits(kVersionPath) >= 1; }, 10000));
@@ -216,11 +256,11 @@ TEST(VersionCheck, AnAnswerThatComesLateStillPrompts) {
   late.answerAfterMs = 2500;
   server.route(kVersionPath, late);
   RunningApp app;
-  const ULONGLONG begin = ::GetTickCount64();
   ASSERT_TRUE(app.launch(platform::tempFolder()));
+  ASSERT_TRUE(app.waitForMainWindow());
+  EXPECT_EQ(server.answered(kVersionPath), 0) << "the window came before the server answered";
+  EXPECT_FALSE(app.checkDone());
   expectStartedNormally(app);
-  EXPECT_LT(::GetTickCount64() - begin, 2500u) << "the window came before the server answered";
-  EXPECT_EQ(app.findWindow(kPromptCaption, true), nullptr);
   HWND box = app.waitForWindow(kPromptCaption, true, 20000);
   ASSERT_NE(box, nullptr) << "the prompt still comes, after the answer";
   DWORD_PTR ignored = 0;

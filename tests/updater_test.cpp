@@ -4,20 +4,24 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <functional>
+#include <vector>
 
 #include "app/main_form.h"
 #include "platform/files.h"
+#include "platform/hash.h"
+#include "platform/hex.h"
 #include "platform/process.h"
 #include "platform/shell.h"
 #include "support/e2e_driver.h"
 #include "support/http_server.h"
 #include "support/paths.h"
+#include "support/scratch_key.h"
 #include "support/signing.h"
 #include "support/versions.h"
 #include "support/waits.h"
 #include "update/cleanup_script.h"
-#include "update/progress.h"
+#include "update/self_replace.h"
 #include "update/update_form.h"
 #include "update/updater.h"
 #include "update/version.h"
@@ -48,24 +52,6 @@ std::string unstartable(std::string exe) {
   exe[peAt + 5] = '\x12';
   return exe;
 }
-
-// Sets an environment variable for the programs this test starts.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    char old[1024] = {};
-    const DWORD n = ::GetEnvironmentVariableA(name, old, sizeof old);
-    if (n > 0 && n < sizeof old) old_ = std::string(old, n);
-    ::SetEnvironmentVariableA(name, value.c_str());
-  }
-  ~ScopedEnvironment() { ::SetEnvironmentVariableA(name_, old_ ? old_->c_str() : nullptr); }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class UpdaterTest : public ::testing::Test {
  protected:
@@ -178,6 +164,43 @@ TEST_F(UpdaterTest, OkDownloadsStartsTheNewVersionAndLeavesTheScript) {
   EXPECT_EQ(server_->hits(kVersionPath), 2) << "the starter fetched the version again";
 }
 
+TEST_F(UpdaterTest, AVersionFileChangedAfterThePromptStartsNothing) {
+  // The starter fetches again and takes only the version the user was
+  // offered, signed with the build's key.
+  std::string broken = signedVersionFile(newerVersion(), probe_);
+  char& lastDigit = broken[broken.size() - 3];  // of the signature
+  lastDigit = lastDigit == '0' ? '1' : '0';
+  struct Case {
+    const char* what;
+    std::string atOk;  // the version file the starter gets
+  };
+  const Case cases[] = {
+      {"another signed version", signedVersionFile(newerVersion() + ".1", probe_)},
+      {"the same version, its signature broken", broken},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server_->route(kVersionPath, ok(signedVersionFile(newerVersion(), probe_)));
+    const int fetched = server_->hungUp(kVersionPath);
+    RunningApp app;
+    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
+    HWND box = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(box, nullptr) << "no update prompt";
+    server_->route(kVersionPath, ok(c.atOk));
+    testing_support::postClick(::GetDlgItem(box, IDOK));
+    // The starter's fetch is over and its answer handed to the UI thread;
+    // once that thread has handled what came before our mark, a window the
+    // answer opened would be up.
+    ASSERT_TRUE(waitFor([&] { return server_->hungUp(kVersionPath) == fetched + 2; }, 20000));
+    ASSERT_TRUE(app.waitForMainWindow());
+    ASSERT_TRUE(app.settled());
+    EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr) << "no update window";
+    EXPECT_TRUE(closesCleanly(app));
+    EXPECT_EQ(server_->hits(kExePath), 0) << "the exe was never asked for";
+    if (HasFailure()) break;
+  }
+}
+
 TEST_F(UpdaterTest, CancelBeforeAnyByteStopsTheTransferWithoutAQuestion) {
   // The answer comes, but only after the user has cancelled.
   Response late = ok(probe_);
@@ -196,8 +219,11 @@ TEST_F(UpdaterTest, CancelBeforeAnyByteStopsTheTransferWithoutAQuestion) {
   // withdraw the window without a window manager.
   EXPECT_TRUE(waitFor([&] { return !::IsWindow(window); }, 5000));
   EXPECT_EQ(questions(app), 0) << "no question was asked";
-  ASSERT_TRUE(waitFor([&] { return server_->answered(kExePath) > 0; }, 10000))
-      << "the server has answered by now";
+  // The stopped transfer has let go of the late answer, and whatever it
+  // still handed to the UI thread has been handled.
+  ASSERT_TRUE(waitFor([&] { return server_->hungUp(kExePath) > 0; }, 10000));
+  ASSERT_TRUE(app.waitForMainWindow());
+  ASSERT_TRUE(app.settled());
   expectTheOldProgramCarriesOn(app);
 }
 
@@ -262,19 +288,19 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   Response dropped = ok(probe_ + std::string(256 * 1024, 'x'));
   dropped.dropAfter = static_cast<long long>(dropped.body.size() / 2);
   const std::string junkStart = unstartable(probe_);
-  using F = platform::DownloadFailure;
   struct Case {
     const char* what;
     Response exe;
     std::string version;
-    std::optional<F> failure;  // what the user is told; none: the start fails
-    unsigned long status = 0;
+    const char* told;  // what the user is told
   };
   const Case cases[] = {
-      {"404", missing, signedVersionFile(newerVersion(), probe_), F::Status, 404},
-      {"dropped halfway", dropped, signedVersionFile(newerVersion(), dropped.body), F::Short, 200},
+      {"404", missing, signedVersionFile(newerVersion(), probe_),
+       "新版本下载失败：更新服务器没有提供新版本文件（HTTP 404），请稍后重试。"},
+      {"dropped halfway", dropped, signedVersionFile(newerVersion(), dropped.body),
+       "新版本下载失败：连接中断，文件没有下载完整，请重试。"},
       {"a file that cannot start", ok(junkStart), signedVersionFile(newerVersion(), junkStart),
-       std::nullopt},
+       "新版本无法启动，已保留当前版本。"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -286,9 +312,7 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
     ASSERT_TRUE(waitFor([&] { return server_->hits(kExePath) > before; }, 10000));
     HWND box = app.waitForWindow("更新提示", true, 15000);
     ASSERT_NE(box, nullptr) << "the failure is reported";
-    EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)),
-              c.failure ? update::downloadFailedText(*c.failure, c.status)
-                        : std::string(update::kStartFailed));
+    EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)), c.told);
     EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr) << "the update window is closed";
     testing_support::postClick(::GetDlgItem(box, IDOK));
     EXPECT_TRUE(waitFor([&] { return !::IsWindow(box); }, 3000));
@@ -300,31 +324,53 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
 TEST_F(UpdaterTest, DllsPlantedBesideTheExeNeverLoad) {
   // As a web page can leave them in Downloads. Native first for these names
   // is what Windows does: none of them is a KnownDLL.
-  const char* names[] = {"wininet", "bcrypt",    "mpr",     "crypt32",  "secur32",
-                         "winhttp", "cryptbase", "sspicli", "iertutil", "urlmon",
-                         "userenv", "propsys",   "dwmapi"};
+  const std::vector<std::string> names = {"wininet", "bcrypt",    "mpr",     "crypt32",  "secur32",
+                                          "winhttp", "cryptbase", "sspicli", "iertutil", "urlmon",
+                                          "userenv", "propsys",   "dwmapi"};
   const platform::Bytes planted = platform::readFile(testing_support::besideThisExe("planted.dll"));
   ASSERT_EQ(planted.substr(0, 2), "MZ");
-  std::string overrides;
-  for (const char* name : names) {
-    ASSERT_TRUE(platform::writeFile(runDir_ / (std::string(name) + ".dll"), {planted}));
-    overrides += (overrides.empty() ? "" : ",") + std::string(name);
+  // Plants `dlls` beside a copy of the program in `dir` and starts it with
+  // them native first. Wine's loader reads that from the registry for every
+  // program named Kelvora.exe; WINEDLLOVERRIDES set here would not reach the
+  // program. The key stays while the program runs: it loads some DLLs late.
+  auto launchBesidePlanted = [&](RunningApp& app, const std::string& dir,
+                                 const std::vector<std::string>& dlls) {
+    auto nativeFirst = std::make_unique<testing_support::ScratchKey>(
+        HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Kelvora.exe");
+    for (const std::string& name : dlls) {
+      if (!platform::writeFile(dir + "\\" + name + ".dll", {planted})) return decltype(nativeFirst)();
+      nativeFirst->set("DllOverrides", name, REG_SZ, std::string("native,builtin", 15));
+    }
+    const std::string exe = dir + "\\Kelvora.exe";
+    if (!::CopyFileA(testing_support::g_exePath.c_str(), exe.c_str(), FALSE) ||
+        !app.launch(dir, exe)) {
+      return decltype(nativeFirst)();
+    }
+    return nativeFirst;
+  };
+  {
+    // The control: version.dll, which Wine's own user32 loads before any
+    // code of ours, planted the same way, is loaded and leaves its mark
+    // (refused, it ends the program before its window).
+    testing_support::TempFolder control("kelvora-planted");
+    RunningApp app;
+    const auto nativeFirst = launchBesidePlanted(app, control.path(), {"version"});
+    ASSERT_TRUE(nativeFirst);
+    const std::string mark = control / "version.dll.loaded";
+    EXPECT_TRUE(waitFor([&] { return platform::fileExists(mark) || !app.running(); }, 30000));
+    ASSERT_TRUE(platform::fileExists(mark)) << "a planted DLL that loads is seen";
   }
   RunningApp app;
-  {
-    char own[256] = {};
-    ::GetEnvironmentVariableA("WINEDLLOVERRIDES", own, sizeof own);
-    ScopedEnvironment nativeFirst("WINEDLLOVERRIDES", overrides + "=n,b;" + own);
-    ASSERT_TRUE(app.launch(runDir_.path(), exe_));
-  }
+  const auto nativeFirst = launchBesidePlanted(app, runDir_.path(), names);
+  ASSERT_TRUE(nativeFirst);
   HWND box = app.waitForWindow("更新提示", true, 30000);
   ASSERT_NE(box, nullptr) << "the version check still works";
   DWORD_PTR ignored = 0;
   ::SendMessageTimeoutA(::GetDlgItem(box, IDCANCEL), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
   ASSERT_TRUE(app.waitForMainWindow()) << "the window comes up";
   EXPECT_TRUE(closesCleanly(app));
-  for (const char* name : names) {
-    EXPECT_FALSE(platform::fileExists(runDir_ / (std::string(name) + ".dll.loaded"))) << name;
+  for (const std::string& name : names) {
+    EXPECT_FALSE(platform::fileExists(runDir_ / (name + ".dll.loaded"))) << name;
   }
 }
 
@@ -350,7 +396,7 @@ TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
     }
     testing_support::UnixLink link(c.name, victim);
     ASSERT_TRUE(link.made());
-    const int fetched = server_->hits(kVersionPath);
+    const int fetched = server_->hungUp(kVersionPath);
     const int downloads = server_->hits(kExePath);
     RunningApp app;
     ASSERT_TRUE(answerOk(app));
@@ -361,12 +407,14 @@ TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
       EXPECT_TRUE(newExeArrived());
       EXPECT_TRUE(platform::fileExists(exe_));
     } else {
-      // The download cannot start: no window, and the program carries on.
-      ASSERT_TRUE(waitFor([&] { return server_->hits(kVersionPath) == fetched + 2; }, 15000));
-      EXPECT_EQ(app.waitForWindow(uids::kTitle, true, 2000), nullptr);
-      EXPECT_EQ(server_->hits(kExePath), downloads);
+      // The download cannot start: once the starter's answer is handled, no
+      // window, and the program carries on.
+      ASSERT_TRUE(waitFor([&] { return server_->hungUp(kVersionPath) == fetched + 2; }, 20000));
       ASSERT_TRUE(app.waitForMainWindow());
+      ASSERT_TRUE(app.settled());
+      EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
       EXPECT_TRUE(closesCleanly(app));
+      EXPECT_EQ(server_->hits(kExePath), downloads);
     }
     if (c.dangling) {
       EXPECT_FALSE(platform::fileExists(victim)) << "nothing made where the link points";
@@ -417,6 +465,19 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
     }
   };
   clean();
+  // However the test ends, once the program below is gone; the folder goes
+  // once the programs it started (their working folder) have let go of it.
+  struct AtEnd {
+    std::function<void()> run;
+    ~AtEnd() { run(); }
+  } cleanUp{[&] {
+    waitFor(
+        [&] {
+          clean();
+          return ::GetFileAttributesA(dir.c_str()) == INVALID_FILE_ATTRIBUTES;
+        },
+        10000, false, 100);
+  }};
   ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
   const std::string copy = dir + "\\Kelvora.exe";
   ASSERT_TRUE(::CopyFileA(testing_support::g_exePath.c_str(), copy.c_str(), FALSE));
@@ -435,7 +496,55 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
       << "the new version found its own folder too";
   EXPECT_FALSE(platform::fileExists("C:\\" + newName));
   EXPECT_FALSE(platform::fileExists("C:\\tem.vbs"));
-  clean();
+}
+
+TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
+  // In process: the probe is a real program, so a start that should not
+  // happen would happen, and would leave its mark in its own folder.
+  const platform::Bytes probe = platform::readFile(testing_support::besideThisExe("update_probe.exe"));
+  ASSERT_EQ(probe.substr(0, 2), "MZ");
+  const auto size = static_cast<long long>(probe.size());
+  const std::string sha = platform::toHex(platform::sha256(probe));
+  struct Case {
+    const char* what;
+    update::ExpectedFile expected;
+    bool writerHolds;  // another handle has it open for writing, sharing read
+    bool starts;
+  };
+  const Case cases[] = {
+      {"a wrong size", {size + 1, sha}, false, false},
+      {"a wrong hash", {size, std::string(64, '0')}, false, false},
+      {"a writer holds the file", {size, sha}, true, false},
+      // Last: its start is seen, and would be seen for the rows before.
+      {"the expected file", {size, sha}, false, true},
+  };
+  testing_support::TempFolder dir("kelvora-start");
+  std::vector<std::string> exes;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string folder = dir / std::to_string(exes.size());
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    exes.push_back(folder + "\\Kelvora v9.exe");
+    ASSERT_TRUE(platform::writeFile(exes.back(), {probe}));
+    platform::UniqueFile writer;
+    if (c.writerHolds) {
+      writer.reset(::CreateFileA(exes.back().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(writer);
+    }
+    EXPECT_EQ(update::startVerified(exes.back(), c.expected, 1000), c.starts);
+  }
+  for (std::size_t i = 0; i < exes.size(); ++i) {
+    SCOPED_TRACE(cases[i].what);
+    const std::string mark = dir / (std::to_string(i) + "\\probe-started.txt");
+    if (cases[i].starts) {
+      EXPECT_TRUE(waitFor([&] { return platform::fileExists(mark); }, 10000));
+      // Gone once the probe has ended and let go of it.
+      EXPECT_TRUE(waitFor([&] { return ::DeleteFileA(exes[i].c_str()) != FALSE; }, 10000));
+    } else {
+      EXPECT_FALSE(platform::fileExists(mark)) << "nothing started";
+    }
+  }
 }
 
 TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {

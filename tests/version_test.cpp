@@ -36,15 +36,21 @@ TEST(ParseVersionFile, TakesWhatStandsBetweenTheFirstBrackets) {
   for (const Case& c : cases) EXPECT_EQ(update::parseVersionFile(c.body), c.version) << c.body;
 }
 
-TEST(VersionLess, ComparesTextByteByByte) {
+TEST(VersionLess, ComparesGroupsAsNumbersOnlyBetweenSafeVersions) {
   struct Case {
     std::string a, b;
     bool less;
   };
   const Case cases[] = {
-      {"1.2", "1.3", true},  {"1.3", "1.2", false},  {"1.2", "1.10", false},  {"1.10", "1.2", true},
-      {"1.2", "1.2", false}, {"1.2", "1.2.1", true}, {"1.2.1", "1.2", false}, {"", "1.2", true},
-      {"1.2", "", false},    {"", "", false},        {"1.2", "1.\x80", true},  // unsigned bytes
+      {"1.2", "1.3", true},      {"1.3", "1.2", false},      {"1.2", "1.10", true},
+      {"1.10", "1.2", false},    {"1.9", "1.10", true},      {"1.10", "1.9", false},
+      {"1.9.9", "1.10", true},   {"1.10", "1.9.9", false},   {"1.2", "1.2", false},
+      {"1.2", "1.2.1", true},    {"1.2.1", "1.2", false},    {"1.2.0", "1.2", false},
+      {"1.2", "1.2.0", false},   {"01.3", "1.3", false},     {"1.3", "01.3", false},
+      {"1.3", "2", true},        {"9.9.9.9", "10", true},    {"99999.0", "99998.99999", false},
+      {"", "1.2", false},        {"1.2", "", false},         {"", "", false},
+      {"1.2", "1.\x80", false}, {"1.2", "1.3 ", false},     {"1.2", "1.3.0.0.0", false},
+      {"1.2a", "1.3", false},    {"1.2", "123456", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(update::versionLess(c.a, c.b), c.less) << c.a << " < " << c.b;

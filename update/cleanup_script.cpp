@@ -16,4 +16,17 @@ std::string cleanupScript(std::string_view runDirectory, std::string_view exeNam
   return text;
 }
 
+std::optional<std::string> cleanupScriptFor(std::string_view runDirectory,
+                                            std::string_view exeName,
+                                            std::u16string_view widePath,
+                                            std::u16string_view roundTrip,
+                                            const platform::LeadBytes& lead) {
+  const std::string exePath = platform::joinPathAsIs(runDirectory, '\\', exeName);
+  if (widePath.empty() || widePath != roundTrip ||
+      platform::findLastOf(exePath, "\"?*", lead) != std::string::npos) {
+    return std::nullopt;
+  }
+  return cleanupScript(runDirectory, exeName);
+}
+
 }  // namespace update

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/hash.h"
@@ -18,6 +21,21 @@ namespace {
 bool readHead(HANDLE file, char (&head)[2]) {
   DWORD got = 0;
   return ::ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
+}
+
+// This program's path as Windows holds it; empty when Windows cannot say.
+std::u16string ownPathWide() {
+  std::u16string path(MAX_PATH, u'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, reinterpret_cast<LPWSTR>(path.data()),
+                                         static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
 }
 
 }  // namespace
@@ -46,6 +64,11 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName) {
+  const std::u16string wide = ownPathWide();
+  const std::optional<std::string> text = cleanupScriptFor(
+      runDirectory, exeName, wide, platform::ansiRoundTrip(wide), platform::ansiLeadBytes());
+  // No script for a name it could not delete exactly: the old exe stays.
+  if (!text) return {};
   const std::string script =
       platform::joinPath(runDirectory, kCleanupScriptName, platform::ansiLeadBytes());
   // By full path, not through the .vbs association: a per-user handler would
@@ -54,8 +77,8 @@ platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
       platform::systemFilePath(platform::SystemFolder::System, "wscript.exe");
   if (wscript.empty() || !platform::removeInPlace(script)) return {};
   platform::UniqueFile held = platform::sealWritten(
-      platform::createInPlace(script, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0), script,
-      cleanupScript(runDirectory, exeName), FILE_ATTRIBUTE_HIDDEN);
+      platform::createInPlace(script, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0), script, *text,
+      FILE_ATTRIBUTE_HIDDEN);
   if (!held) return {};
   if (!platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript)) {
     return {};

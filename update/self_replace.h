@@ -24,7 +24,9 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 
 // Writes "tem.vbs" (hidden) into the run directory and starts it with the
 // system's wscript.exe by full path; it removes `exeName` and itself once
-// this program has ended. The script is made anew (a leftover that really
+// this program has ended. `runDirectory` and `exeName` name this program;
+// a path that the script could not name exactly (see cleanupScript) gets
+// no script. The script is made anew (a leftover that really
 // is in the folder is removed first; a link there is left alone and nothing
 // is written), and the returned handle keeps it readable but unchangeable:
 // hold it until the program ends. Empty when the script could not be made

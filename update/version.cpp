@@ -2,14 +2,31 @@
 
 namespace update {
 
+namespace {
+
+// The number of group `index` of a safe version (up to 5 digits), 0 past its end.
+long group(std::string_view version, int index) {
+  std::size_t at = 0;
+  for (int i = 0; i < index; ++i) {
+    at = version.find('.', at);
+    if (at == std::string_view::npos) return 0;
+    ++at;
+  }
+  long value = 0;
+  for (; at < version.size() && version[at] != '.'; ++at) value = value * 10 + (version[at] - '0');
+  return value;
+}
+
+}  // namespace
+
 bool versionLess(std::string_view a, std::string_view b) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(a[i]);
-    const auto y = static_cast<unsigned char>(b[i]);
+  if (!isSafeVersion(a) || !isSafeVersion(b)) return false;
+  for (int i = 0; i < 4; ++i) {
+    const long x = group(a, i);
+    const long y = group(b, i);
     if (x != y) return x < y;
   }
-  return a.size() < b.size();
+  return false;
 }
 
 bool isSafeVersion(std::string_view version) {

@@ -1,5 +1,5 @@
-// Versions: compared as text, checked before one becomes a file name, and
-// the update's names on the server and on disk. No Windows API here.
+// Versions: compared group by group, checked before one becomes a file name,
+// and the update's names on the server and on disk. No Windows API here.
 #pragma once
 
 #include <string>
@@ -7,8 +7,10 @@
 
 namespace update {
 
-// Byte-wise comparison with unsigned byte values; a prefix is the smaller,
-// the empty text is smaller than any other. "1.10" < "1.9".
+// True when both are safe versions and `a` is the older: groups compare as
+// numbers and a missing group counts as 0, so "1.9" < "1.10", while "1.2" and
+// "1.2.0", "1.3" and "01.3" are the same version. An unsafe or empty side is
+// never older nor newer than anything.
 bool versionLess(std::string_view a, std::string_view b);
 
 // The only versions that count: 1 to 4 dot-separated groups of 1 to 5 ASCII

@@ -82,6 +82,23 @@ bool RunningApp::waitForMainWindow(DWORD timeoutMs) {
   return ::testing::AssertionSuccess();
 }
 
+bool RunningApp::settled(DWORD timeoutMs) {
+  // Posted messages are handled in the order posted: once the path box
+  // takes this limit, whatever was queued before it has been handled. The
+  // limit binds typing only, and nobody types into that box.
+  static WPARAM mark = 0x10000;
+  HWND edit = ::GetDlgItem(window_, app::ids::kXmlPathEditId);
+  const WPARAM limit = ++mark;
+  if (!edit || !::PostMessageA(edit, EM_SETLIMITTEXT, limit, 0)) return false;
+  return testing_support::waitFor(
+      [&] {
+        DWORD_PTR now = 0;
+        return ::SendMessageTimeoutA(edit, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, 1000, &now) &&
+               now == limit;
+      },
+      timeoutMs);
+}
+
 bool RunningApp::checkDone() const {
   return window_ && ::GetPropA(window_, app::ids::kCheckDoneProperty) != nullptr;
 }

@@ -39,6 +39,10 @@ class RunningApp {
   // `title` (exactly equal when `exact`); nullptr on time-out or exit.
   HWND waitForWindow(const std::string& title, bool exact, DWORD timeoutMs);
   bool waitForMainWindow(DWORD timeoutMs = 30000);
+  // Waits until the program's UI thread has handled every message posted to
+  // it before this call (a posted edit-control message is its mark); false
+  // on time-out. What a worker had handed to that thread has run by then.
+  bool settled(DWORD timeoutMs = 15000);
   // Whether the process shows such a window right now.
   HWND findWindow(const std::string& title, bool exact) const;
   HWND window() const { return window_; }

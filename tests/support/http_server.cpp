@@ -94,6 +94,12 @@ int HttpServer::answered(const std::string& path) const {
   return it == answered_.end() ? 0 : it->second;
 }
 
+int HttpServer::hungUp(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = hungUp_.find(path);
+  return it == hungUp_.end() ? 0 : it->second;
+}
+
 void HttpServer::acceptLoop() {
   while (!stop_) {
     fd_set set;
@@ -194,7 +200,21 @@ void HttpServer::serve(SOCKET client) {
     std::lock_guard lock(mutex_);
     ++answered_[path];
   }
-  ::Sleep(20);
+  // Until the client lets go (what it still sends is read and dropped), or
+  // the server stops.
+  while (!stop_) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(client, &set);
+    timeval wait = {0, 50000};
+    const int ready = ::select(0, &set, nullptr, nullptr, &wait);
+    if (ready == 0) continue;
+    if (ready < 0 || ::recv(client, buffer, sizeof buffer, 0) <= 0) {
+      std::lock_guard lock(mutex_);
+      ++hungUp_[path];
+      break;
+    }
+  }
   ::closesocket(client);
 }
 

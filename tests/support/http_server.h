@@ -51,6 +51,9 @@ class HttpServer {
   int hits(const std::string& path) const;
   // Requests for `path` whose answer has been sent in full (or cut as asked).
   int answered(const std::string& path) const;
+  // Of those, the ones whose client has since closed the connection: it is
+  // done with the answer (a WinINet client, once its request handle is gone).
+  int hungUp(const std::string& path) const;
   // Answers every request from now on with `response`, whatever its path.
   void answerAll(Response response);
   // Hung connections are closed without an answer, now and from now on.
@@ -67,6 +70,7 @@ class HttpServer {
   std::map<std::string, Response> routes_;
   std::map<std::string, int> hits_;
   std::map<std::string, int> answered_;
+  std::map<std::string, int> hungUp_;
   bool answerAll_ = false;
   Response all_;
   std::vector<std::thread> workers_;
