@@ -316,7 +316,7 @@ std::optional<DownloadFailure> Downloader::settle(const DownloadTask& task,
       ::GetFileAttributesA(task.destination.c_str()) != INVALID_FILE_ATTRIBUTES) {
     return DownloadFailure::Write;
   }
-  if (!moveInto(std::move(file), tempPath, task.destination)) {
+  if (!moveInto(std::move(file), task.destination)) {
     removeInPlace(tempPath);
     return DownloadFailure::Write;
   }

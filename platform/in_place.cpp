@@ -1,7 +1,5 @@
 #include "platform/in_place.h"
 
-#include <aclapi.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -148,20 +146,6 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
   return held;
 }
 
-namespace {
-
-// An empty DACL that is not protected: the file keeps only what its folder hands down.
-bool inheritFolderPermissions(const std::string& path) {
-  ACL empty = {};
-  if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
-  std::string name = path;
-  return ::SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                                 nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
-}
-
-}  // namespace
-
 bool renameOpenFile(HANDLE file, const std::string& to) {
   const std::wstring name = wide(to);
   std::wstring full(MAX_PATH, L'\0');
@@ -184,24 +168,11 @@ bool renameOpenFile(HANDLE file, const std::string& to) {
   return ::SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(bytes)) != 0;
 }
 
-bool moveInto(UniqueFile file, const std::string& from, const std::string& to) {
+bool moveInto(UniqueFile file, const std::string& to) {
   if (!file) return false;
-  if (!renameOpenFile(file.get(), to)) {
-    file.reset();
-    if (!::MoveFileExA(
-            from.c_str(), to.c_str(),
-            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
-      return false;
-    }
-  }
-  file.reset();
-  // Whoever opens the new exe to check it denies writes: a change slipped in
-  // before that shows as a wrong hash, and none can come after.
-  if (!inheritFolderPermissions(to)) {
-    removeInPlace(to);
-    return false;
-  }
-  return true;
+  if (renameOpenFile(file.get(), to)) return true;
+  deleteOpenFile(file.get());
+  return false;
 }
 
 bool writeAll(HANDLE file, std::string_view bytes) {

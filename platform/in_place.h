@@ -56,14 +56,12 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
 // across volumes).
 bool renameOpenFile(HANDLE file, const std::string& to);
 
-// Moves the file open in `file` (from createInPlace, so with DELETE access)
-// from `from` to `to`, replacing what is there: renamed through its handle,
-// so that what was written is what arrives. Where that cannot be done (other
-// volumes) the handle is closed and the file moved by name. The file then
-// takes the permissions its new folder hands down, not those it had where it
-// was made: a file made in the temporary folder is writable by the user's
-// unelevated programs. False when the file could not be moved.
-bool moveInto(UniqueFile file, const std::string& from, const std::string& to);
+// Renames the file open in `file` (from createInPlace, so with DELETE
+// access) to `to`, replacing what is there, through its handle: what was
+// written is what arrives, and nothing is done by name afterwards. Made in
+// the folder it goes to, it keeps the owner and permissions it had from its
+// first byte. False (and the file deleted) when it could not be renamed.
+bool moveInto(UniqueFile file, const std::string& to);
 
 // Writes all of `bytes` at the file position; false on any failed write.
 bool writeAll(HANDLE file, std::string_view bytes);

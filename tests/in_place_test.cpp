@@ -5,7 +5,6 @@
 // DeleteFileA deletes the target, so a name that is not checked is a way
 // to write or delete anywhere.
 #include <windows.h>
-#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -80,42 +79,32 @@ TEST(InPlace, OwnFilesAreMadeHeldAndDeletedThroughTheirHandle) {
   EXPECT_FALSE(platform::fileExists(path));
 }
 
-TEST(InPlace, TheMovedFileTakesThePermissionsOfItsNewFolder) {
-  TempFolder temp("kelvora-temp");
-  TempFolder run("kelvora-run");
-  const std::string from = temp / "update.temp";
-  const std::string to = run / "Kelvora v9.exe";
-  UniqueFile file = platform::createInPlace(from, GENERIC_WRITE | WRITE_DAC, 0);
-  ASSERT_TRUE(file);
-  ASSERT_TRUE(platform::writeAll(file.get(), "MZ new"));
-  // A NULL DACL (everyone may do anything): the worst a file made elsewhere carries.
-  ASSERT_EQ(::SetSecurityInfo(file.get(), SE_FILE_OBJECT,
-                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, nullptr, nullptr),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  ASSERT_TRUE(platform::moveInto(std::move(file), from, to));
-  EXPECT_FALSE(platform::fileExists(from));
-  EXPECT_EQ(platform::readFile(to), "MZ new");
-
-  UniqueFile moved(
-      ::CreateFileA(to.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(moved);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PACL dacl = nullptr;
-  ASSERT_EQ(::GetSecurityInfo(moved.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, &dacl, nullptr, &descriptor),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
-  // What Wine shows: the DACL no longer protected and no "allow everyone"
-  // NULL DACL, so the folder's inheritable entries apply. Windows also
-  // replaces the entries themselves with the folder's inherited ones (under
-  // Program Files: no write for unelevated users); Wine keeps no inherited
-  // entries for files, so those cannot be read back here.
-  EXPECT_EQ(control & SE_DACL_PROTECTED, 0);
-  EXPECT_NE(dacl, nullptr);
-  ::LocalFree(descriptor);
+// The download is made in the folder it stays in and renamed there through
+// its handle: whatever stands at the new name (an old version, a link) is
+// replaced as a name, and nothing is done by name after the handle goes.
+TEST(InPlace, TheDownloadIsRenamedInItsOwnFolderThroughItsHandle) {
+  for (const bool link : {false, true}) {
+    SCOPED_TRACE(link ? "a link at the new name" : "an older file at the new name");
+    TempFolder run("kelvora-run");
+    TempFolder elsewhere("kelvora-victim");
+    const std::string from = run / "update.temp";
+    const std::string to = run / "Kelvora v9.exe";
+    const std::string victim = elsewhere / "victim.txt";
+    ASSERT_TRUE(platform::writeFile(victim, {"keep me"}));
+    if (link) {
+      ASSERT_TRUE(testing_support::makeUnixLink(to, victim));
+    } else {
+      ASSERT_TRUE(platform::writeFile(to, {"MZ old"}));
+    }
+    UniqueFile file = platform::createInPlace(from, GENERIC_WRITE, 0);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(platform::writeAll(file.get(), "MZ new"));
+    ASSERT_TRUE(platform::moveInto(std::move(file), to));
+    EXPECT_FALSE(platform::fileExists(from));
+    EXPECT_EQ(platform::readFile(to), "MZ new");
+    EXPECT_TRUE(platform::openInPlace(to, GENERIC_READ, FILE_SHARE_READ)) << "a file of its own";
+    EXPECT_EQ(platform::readFile(victim), "keep me");
+  }
 }
 
 TEST(CodePage, TheAnsiLeadBytesAreTheSystemsOwn) {

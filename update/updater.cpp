@@ -114,7 +114,10 @@ void Updater::begin(const Release& release, const std::string& downloadUrl,
   release_ = release;
   newExePath_ = platform::joinPath(platform::runDirectory(), fileName, platform::ansiLeadBytes());
   const std::string temp = downloadTempPath();
-  if (!removeLeftover(temp)) return end(kUpdateFailed);
+  if (!removeLeftover(temp)) {
+    platform::messageBox(kCannotWriteText, "更新提示", MB_OK | MB_ICONERROR);
+    return end(kUpdateFailed);
+  }
 
   if (window_) window_->destroy();
   window_ = std::make_unique<platform::Form>(updateFormSpec());

@@ -106,5 +106,7 @@ std::string downloadTempPath();
 
 // Said by the elevated step when the version file gave nothing to install.
 inline constexpr char kNoReleaseText[] = "未能取得新版本信息，无法更新。";
+// Said when update.temp cannot be made anew in the run folder.
+inline constexpr char kCannotWriteText[] = "无法在程序所在的文件夹中写入更新，无法更新。";
 
 }  // namespace update
