@@ -35,10 +35,6 @@ using testing_support::signLines;
 using testing_support::waitFor;
 namespace uids = update::ids;
 
-std::string updateTemp() {
-  return update::downloadTempPath();
-}
-
 Response ok(std::string body) {
   return testing_support::answer(200, std::move(body));
 }
@@ -105,6 +101,8 @@ class UpdaterTest : public ::testing::Test {
     const std::string text = status(window);
     return text.rfind("正在下载:", 0) == 0 && text.rfind("正在下载:0MB/", 0) != 0;
   }
+  // The download is made beside the exe it replaces.
+  std::string updateTemp() const { return runDir_ / update::kDownloadTempName; }
   std::string newExe() const { return runDir_ / update::updateFileName(newerVersion()); }
   bool newExeArrived() const { return platform::fileExists(newExe()); }
   bool probeStarted() const { return platform::fileExists(runDir_ / "probe-started.txt"); }
@@ -407,9 +405,15 @@ TEST_F(UpdaterTest, LinksInTheFoldersItWritesLeaveTheirTargetsAlone) {
       EXPECT_TRUE(newExeArrived());
       EXPECT_TRUE(platform::fileExists(exe_));
     } else {
-      // The download cannot start: once the starter's answer is handled, no
-      // window, and the program carries on.
+      // The download cannot start: it says so, no update window opens, and
+      // the program carries on.
       ASSERT_TRUE(waitFor([&] { return server_->hungUp(kVersionPath) == fetched + 2; }, 20000));
+      HWND box = app.waitForWindow("更新提示", true, 15000);
+      ASSERT_NE(box, nullptr) << "the failure is said";
+      EXPECT_EQ(testing_support::windowText(::GetDlgItem(box, 0xFFFF)),
+                "无法在程序所在的文件夹中写入更新，无法更新。");
+      testing_support::postClick(::GetDlgItem(box, IDOK));
+      ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 5000));
       ASSERT_TRUE(app.waitForMainWindow());
       ASSERT_TRUE(app.settled());
       EXPECT_EQ(app.findWindow(uids::kTitle, true), nullptr);
