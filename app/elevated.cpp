@@ -12,7 +12,9 @@
 //      download and the new version go.
 // It takes no path, URL or version from its caller, reads neither Documents
 // nor the temporary folder, shows no main window, opens no URL, and starts
-// nothing but the verified new version and the system's wscript for tem.vbs.
+// nothing but the verified new version. The old exe is left for Windows to
+// remove at the next restart: no script host runs as administrator, since
+// one would take its COM classes from the user's own HKCU\Software\Classes.
 #include "app/elevated.h"
 
 #include <windows.h>
@@ -49,10 +51,13 @@ int update() {
   int code = update::kUpdateFailed;
   {
     platform::Downloader engine;
-    update::Updater updater(engine, updatePublicKey(), [&code](update::UpdateEnd end) {
-      code = end;
-      platform::quitMessageLoop(end);
-    });
+    update::Updater updater(
+        engine, updatePublicKey(),
+        [&code](update::UpdateEnd end) {
+          code = end;
+          platform::quitMessageLoop(end);
+        },
+        update::OldExeRemoval::AtRestart);
     updater.startNewest(platform::joinUrl(updateBaseUrl(), update::kVersionFile),
                         platform::joinUrl(updateBaseUrl(), update::kExecutableFile),
                         build_config::kVersion);

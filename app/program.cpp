@@ -23,6 +23,9 @@ namespace {
 
 Program* g_program = nullptr;
 
+// Said when the elevated step could not be started at all.
+constexpr char kUpdateNotStartedText[] = "未能启动更新，已保留当前版本。";
+
 void endOfProgram() {
   if (g_program) g_program->shutdown();
 }
@@ -54,6 +57,9 @@ int Program::run() {
       [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); },
       [](std::string_view token) {
         const Verb verb = token == lang::kEnglishToken ? Verb::SetEnglish : Verb::SetChinese;
+        // Answers that arrive meanwhile (the version check's) wait until the
+        // click has been handled whole.
+        const platform::UiPostHold hold;
         const platform::ElevatedResult run =
             platform::runElevatedAndWait(std::string(argumentsFor(verb)));
         using Run = lang::ElevatedRun;
@@ -102,8 +108,11 @@ bool Program::updateElevated() {
   // The instance fetches, checks and shows its own window; this one only
   // waits for it, painting, and takes no clicks meanwhile.
   ::EnableWindow(mainWindow_->hwnd(), FALSE);
-  const platform::ElevatedResult result =
-      platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)));
+  platform::ElevatedResult result;
+  {
+    const platform::UiPostHold hold;
+    result = platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)));
+  }
   ::EnableWindow(mainWindow_->hwnd(), TRUE);
   if (result.kind == platform::ElevatedResult::Ended && result.exitCode == update::kUpdateInstalled) {
     // At once: tem.vbs removes this exe a second after it has ended.
@@ -112,6 +121,9 @@ bool Program::updateElevated() {
   }
   if (result.kind == platform::ElevatedResult::Declined) {
     platform::messageBox("没有获得管理员权限，无法更新。", "更新提示", MB_OK | MB_ICONWARNING,
+                         mainWindow_->hwnd());
+  } else if (result.kind == platform::ElevatedResult::NotStarted) {
+    platform::messageBox(kUpdateNotStartedText, "更新提示", MB_OK | MB_ICONERROR,
                          mainWindow_->hwnd());
   }
   // Any other end has been said by the instance itself.

@@ -35,12 +35,23 @@ ElevatedResult runElevatedAndWait(const std::string& arguments) {
 }
 
 bool canCreateFilesIn(const std::string& folder) {
-  const std::string probe =
-      joinPath(folder, "kelvora-probe-" + std::to_string(::GetCurrentProcessId()) + ".tmp",
-               ansiLeadBytes());
-  UniqueFile file(::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  return static_cast<bool>(file);
+  // Only Windows saying no counts: a name someone took (they could guess it)
+  // or a full disk must not send the update to an elevated instance in a
+  // folder the user can write after all.
+  const std::string stem =
+      "kelvora-probe-" + std::to_string(::GetCurrentProcessId()) + "-" +
+      std::to_string(::GetTickCount64());
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string probe =
+        joinPath(folder, stem + "-" + std::to_string(attempt) + ".tmp", ansiLeadBytes());
+    UniqueFile file(::CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (file) return true;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ACCESS_DENIED) return false;
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return true;
+  }
+  return true;
 }
 
 }  // namespace platform

@@ -24,7 +24,9 @@ struct ElevatedResult {
 ElevatedResult runElevatedAndWait(const std::string& arguments);
 
 // Whether this process may make files in `folder`: a probe is made there
-// with CREATE_NEW and goes again as it is closed. False when Windows refuses.
+// with CREATE_NEW and goes again as it is closed. False only when Windows
+// refuses with access denied; a taken name is stepped over, and any other
+// failure counts as the user's folder (the work then fails as the user).
 bool canCreateFilesIn(const std::string& folder);
 
 }  // namespace platform

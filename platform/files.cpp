@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include "platform/code_page.h"
 #include "platform/handles.h"
 #include "platform/in_place.h"
 #include "platform/message_loop.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -75,6 +77,18 @@ bool writeRefused(const std::string& path) {
   return !file && ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
+// The folder that holds `path`, open without delete sharing: while it is
+// held, neither it nor a folder above it can be renamed, deleted or swapped
+// for a junction, so every name in it stays where it was checked.
+UniqueFile holdFolder(const std::string& path) {
+  const std::size_t slash = findLastOf(path, "\\/", ansiLeadBytes());
+  if (slash == std::string::npos) return {};
+  const std::string folder = path.substr(0, slash + 1);
+  return UniqueFile(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
 }  // namespace
 
 bool canOpenForWriting(const std::string& path) {
@@ -87,6 +101,8 @@ bool canOpenForWriting(const std::string& path) {
 ReplaceResult replaceFile(const std::string& path, std::string_view bytes) {
   if (path.empty() || !fileExists(path) || isReadOnly(path)) return {};
   const std::string copy = path + std::string(kReplaceSuffix);
+  const UniqueFile folder = holdFolder(path);
+  if (!folder) return {};
   // A copy left by a run stopped midway goes only when it really is at its
   // name: a link there (anyone who can write the folder may leave one) would
   // have its target written and then moved over the original.

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -16,9 +18,17 @@ HWND g_window = nullptr;
 
 using Closure = std::function<void()>;
 
+// UI thread only: the holds alive, and what came meanwhile, in order.
+int g_holds = 0;
+std::vector<std::unique_ptr<Closure>> g_held;
+
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != kRun) return ::DefWindowProcA(hwnd, message, wParam, lParam);
   std::unique_ptr<Closure> closure(reinterpret_cast<Closure*>(lParam));
+  if (g_holds > 0) {
+    g_held.push_back(std::move(closure));
+    return 0;
+  }
   try {
     if (closure && *closure) (*closure)();
   } catch (...) {  // nothing may unwind through the system's frames
@@ -62,6 +72,28 @@ void closeUiPost() noexcept {
     delete reinterpret_cast<Closure*>(msg.lParam);
   }
   ::DestroyWindow(window);
+}
+
+UiPostHold::UiPostHold() {
+  ++g_holds;
+}
+
+UiPostHold::~UiPostHold() {
+  if (--g_holds > 0 || g_held.empty()) return;
+  std::vector<std::unique_ptr<Closure>> held;
+  held.swap(g_held);
+  std::lock_guard lock(g_mutex);
+  if (!g_window) return;  // closed meanwhile: dropped, as queued ones are
+  // Behind them in the queue may stand later ones: those go after, in order.
+  MSG msg;
+  while (::PeekMessageA(&msg, g_window, kRun, kRun, PM_REMOVE)) {
+    held.emplace_back(reinterpret_cast<Closure*>(msg.lParam));
+  }
+  for (auto& closure : held) {
+    if (::PostMessageA(g_window, kRun, 0, reinterpret_cast<LPARAM>(closure.get()))) {
+      closure.release();
+    }
+  }
 }
 
 bool postToUi(std::function<void()> closure) {

@@ -22,6 +22,19 @@ void closeUiPost() noexcept;
 // closure dropped) when no window is open.
 bool postToUi(std::function<void()> closure);
 
+// While one is alive, closures that reach the UI thread wait, in the order
+// they came, and run only after the last hold has ended and the handler that
+// made it has returned: a wait on another process that dispatches messages
+// (the elevated step) then never runs a worker's answer in the middle of the
+// handler that is waiting. UI thread only.
+class UiPostHold {
+ public:
+  UiPostHold();
+  ~UiPostHold();
+  UiPostHold(const UiPostHold&) = delete;
+  UiPostHold& operator=(const UiPostHold&) = delete;
+};
+
 // For objects that workers post closures about: a closure built with
 // `guarded` runs only while the owner of the token lives. The owner creates
 // the token and destroys it on the UI thread, where the closure runs, so the

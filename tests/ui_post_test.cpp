@@ -53,4 +53,29 @@ TEST(UiPost, AGuardedClosureRunsOnlyWhileItsOwnerLives) {
   platform::closeUiPost();
 }
 
+// A wait on another process dispatches messages: what workers answer
+// meanwhile waits for the hold to end, and then runs in the order it came,
+// before what came after it.
+TEST(UiPost, AHoldKeepsAnswersForAfterTheHandler) {
+  ASSERT_TRUE(platform::openUiPost());
+  std::vector<int> ran;
+  {
+    const platform::UiPostHold outer;
+    {
+      const platform::UiPostHold inner;
+      platform::postToUi([&] { ran.push_back(1); });
+      platform::postToUi([&] { ran.push_back(2); });
+      // Dispatched, as the elevated step's wait does: held, not run.
+      testing_support::waitFor([] { return false; }, 100, true);
+    }
+    testing_support::waitFor([] { return false; }, 100, true);
+    EXPECT_TRUE(ran.empty()) << "held while any hold lives";
+    platform::postToUi([&] { ran.push_back(3); });
+  }
+  EXPECT_TRUE(ran.empty()) << "run from the loop, not from the end of the hold";
+  EXPECT_TRUE(testing_support::waitFor([&] { return ran.size() == 3; }, 5000, true));
+  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+  platform::closeUiPost();
+}
+
 }  // namespace

@@ -62,6 +62,10 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
   return true;
 }
 
+bool removeAtRestart(const std::string& path) {
+  return !path.empty() && ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName) {
   const std::u16string wide = ownPathWide();
@@ -80,7 +84,9 @@ platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
       platform::createInPlace(script, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0), script, *text,
       FILE_ATTRIBUTE_HIDDEN);
   if (!held) return {};
-  if (!platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript)) {
+  // In the system folder: nothing it loads by name is looked for in ours.
+  if (!platform::startProcess("\"" + wscript + "\" \"" + script + "\"", SW_SHOWNORMAL, wscript,
+                              platform::systemFilePath(platform::SystemFolder::System, ""))) {
     return {};
   }
   return held;

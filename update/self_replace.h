@@ -31,6 +31,10 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 // is written), and the returned handle keeps it readable but unchangeable:
 // hold it until the program ends. Empty when the script could not be made
 // or run.
+// Asks Windows to delete `path` (this exe) at the next restart; needs
+// administrator rights. False when Windows refuses.
+bool removeAtRestart(const std::string& path);
+
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName);
 

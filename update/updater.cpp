@@ -54,8 +54,12 @@ std::string downloadTempPath() {
   return platform::joinPath(platform::runDirectory(), kDownloadTempName, platform::ansiLeadBytes());
 }
 
-Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended)
-    : engine_(engine), publicKey_(std::move(publicKey)), ended_(std::move(ended)) {
+Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended,
+                 OldExeRemoval removal)
+    : engine_(engine),
+      publicKey_(std::move(publicKey)),
+      ended_(std::move(ended)),
+      removal_(removal) {
   // Member 15: a closure that knows this updater, so that no global has to.
   task_.onEvent = [this](int type, int, int value, int, int) {
     onDownloadEvent(type, value);
@@ -236,8 +240,12 @@ void Updater::finish() {
     platform::messageBox(kStartFailed, "更新提示", MB_OK | MB_ICONERROR);
     return end(kUpdateFailed);
   }
-  // Held until the program ends, so that what wscript reads is what was written.
-  script_ = launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
+  if (removal_ == OldExeRemoval::AtRestart) {
+    removeAtRestart(platform::exePath());
+  } else {
+    // Held until the program ends, so that what wscript reads is what was written.
+    script_ = launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
+  }
   end(kUpdateInstalled);
 }
 

@@ -22,6 +22,16 @@ enum UpdateEnd : int {
   kUpdateFailed = 4,  // said to the user in a box of its own, where there was a reason to say
 };
 
+// What becomes of the running exe once the new version has started.
+enum class OldExeRemoval {
+  // tem.vbs, run by the system's wscript as this process's user.
+  Script,
+  // Windows removes it at the next restart. For the elevated step: a script
+  // host running as administrator would take its COM classes from the
+  // user's own registry (HKCU\Software\Classes), which the user writes.
+  AtRestart,
+};
+
 class Updater {
  public:
   // Runs once per update that got under way, on the UI thread.
@@ -32,7 +42,8 @@ class Updater {
   // (64 bytes) or empty for a build without one. `ended` hears how each
   // update ended; without one, an installed update ends the message loop
   // with 0, so that tem.vbs can remove this exe. One updater per program.
-  Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended = {});
+  Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended = {},
+          OldExeRemoval removal = OldExeRemoval::Script);
   ~Updater();
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
@@ -78,6 +89,7 @@ class Updater {
   platform::Downloader& engine_;
   std::string publicKey_;
   EndHandler ended_;
+  OldExeRemoval removal_;
   platform::DownloadTask task_;
   std::unique_ptr<platform::Form> window_;
   State state_ = State::Idle;
