@@ -536,7 +536,9 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
       ASSERT_TRUE(writer);
     }
-    EXPECT_EQ(update::startVerified(exes.back(), c.expected, 1000), c.starts);
+    // Longer than any start takes: the probe's idle, after its write
+    // attempt, ends the wait, never the time.
+    EXPECT_EQ(update::startVerified(exes.back(), c.expected, 10000), c.starts);
   }
   for (std::size_t i = 0; i < exes.size(); ++i) {
     SCOPED_TRACE(cases[i].what);
@@ -545,6 +547,7 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
       EXPECT_TRUE(waitFor([&] { return platform::fileExists(mark); }, 10000));
       // Gone once the probe has ended and let go of it.
       EXPECT_TRUE(waitFor([&] { return ::DeleteFileA(exes[i].c_str()) != FALSE; }, 10000));
+      EXPECT_EQ(platform::readFile(mark), "held") << "nobody could write it while it started";
     } else {
       EXPECT_FALSE(platform::fileExists(mark)) << "nothing started";
     }
