@@ -1,0 +1,26 @@
+#include "platform/dpi_scaling.h"
+
+namespace platform {
+namespace {
+
+// value * numerator / denominator, rounded half away from zero; in 64 bits,
+// so that no product overflows.
+int mulDiv(int value, int numerator, int denominator) {
+  const long long product = static_cast<long long>(value) * numerator;
+  const long long half = denominator / 2;
+  const long long rounded = product < 0 ? -((-product + half) / denominator)
+                                        : (product + half) / denominator;
+  return static_cast<int>(rounded);
+}
+
+}  // namespace
+
+int scaleToDpi(int pixels, int dpi) {
+  return mulDiv(pixels, dpi > 0 ? dpi : kFormDpi, kFormDpi);
+}
+
+int fontHeightAtDpi(int points, int dpi) {
+  return -mulDiv(points, dpi > 0 ? dpi : kFormDpi, 72);
+}
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+// Form values are written for 96 dpi; these scale them to a monitor's dpi.
+// No Windows API here.
+#pragma once
+
+namespace platform {
+
+inline constexpr int kFormDpi = 96;
+
+// `pixels` at 96 dpi, scaled to `dpi` and rounded half away from zero, as
+// MulDiv rounds (2 px at 120 dpi is 3). A dpi of 0 or less counts as 96.
+int scaleToDpi(int pixels, int dpi);
+
+// The character height (negative, as CreateFont takes it) of a `points`
+// font at `dpi`, rounded as above.
+int fontHeightAtDpi(int points, int dpi);
+
+}  // namespace platform
