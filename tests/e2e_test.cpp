@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "app/main_form.h"
 #include "platform/files.h"
+#include "platform/form.h"
 #include "support/e2e_driver.h"
 #include "support/switch_fixture.h"
 #include "support/utf16.h"
@@ -127,6 +129,79 @@ TEST_F(SwitchTest, ALinkAtTheMarkersNameIsLeftAlone) {
     EXPECT_TRUE(closesCleanly(app));
     ::DeleteFileA(victim.c_str());
   }
+}
+
+// The height of a line of text in a one-line edit control: the height of
+// its font. (The font itself cannot be read from another process.)
+int lineHeight(HWND edit) {
+  RECT format = {};
+  ::SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  return format.bottom - format.top;
+}
+
+// A RECT written into `process`'s memory, freed with this object. Wine
+// hands another process's WM_DPICHANGED over with its lParam as it is, so
+// the suggested rectangle must be where the program can read it.
+class RemoteRect {
+ public:
+  RemoteRect(HANDLE process, const RECT& rect)
+      : process_(process),
+        at_(::VirtualAllocEx(process, nullptr, sizeof rect, MEM_COMMIT, PAGE_READWRITE)) {
+    if (at_ && !::WriteProcessMemory(process, at_, &rect, sizeof rect, nullptr)) free();
+  }
+  ~RemoteRect() { free(); }
+  RemoteRect(const RemoteRect&) = delete;
+  RemoteRect& operator=(const RemoteRect&) = delete;
+  LPARAM address() const { return reinterpret_cast<LPARAM>(at_); }
+
+ private:
+  void free() {
+    if (at_) ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+    at_ = nullptr;
+  }
+  HANDLE process_;
+  void* at_;
+};
+
+// Wine sends no WM_DPICHANGED: the test sends what Windows sends when the
+// window moves to a monitor of twice the scale, and back.
+TEST_F(SwitchTest, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
+  RunningApp app;
+  startWith(app, kChineseXml, false);
+  HWND window = app.window();
+  RECT original = {};
+  ASSERT_TRUE(::GetWindowRect(window, &original));
+  HWND edit = ::GetDlgItem(window, ids::kXmlPathEditId);
+  const int lineAt96 = lineHeight(edit);
+  ASSERT_GT(lineAt96, 0);
+
+  const int width = original.right - original.left;
+  const int height = original.bottom - original.top;
+  const RECT twice = {original.left + 40, original.top + 30, original.left + 40 + 2 * width,
+                      original.top + 30 + 2 * height};
+  for (const auto& [dpi, suggested] : {std::pair{192, twice}, std::pair{96, original}}) {
+    SCOPED_TRACE(dpi);
+    const int factor = dpi / 96;
+    const RemoteRect rect(app.process(), suggested);
+    ASSERT_NE(rect.address(), 0);
+    ::SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), rect.address());
+    RECT now = {};
+    ASSERT_TRUE(::GetWindowRect(window, &now));
+    EXPECT_TRUE(::EqualRect(&now, &suggested))
+        << now.left << "," << now.top << " " << now.right - now.left << "x" << now.bottom - now.top;
+    for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
+      if (c.kind == platform::ControlKind::Timer) continue;
+      RECT r = {};
+      ::GetWindowRect(::GetDlgItem(window, c.id), &r);
+      ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+      EXPECT_NEAR(r.left, factor * c.x, 1) << c.id;
+      EXPECT_NEAR(r.top, factor * c.y, 1) << c.id;
+      EXPECT_NEAR(r.right - r.left, factor * c.width, 1) << c.id;
+      EXPECT_NEAR(r.bottom - r.top, factor * c.height, 1) << c.id;
+    }
+    EXPECT_NEAR(lineHeight(edit), factor * lineAt96, 1) << "the font was made anew";
+  }
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 TEST_F(SwitchTest, ButtonsWithoutBehaviourChangeNothing) {
