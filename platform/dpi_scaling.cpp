@@ -8,8 +8,8 @@ namespace {
 int mulDiv(int value, int numerator, int denominator) {
   const long long product = static_cast<long long>(value) * numerator;
   const long long half = denominator / 2;
-  const long long rounded = product < 0 ? -((-product + half) / denominator)
-                                        : (product + half) / denominator;
+  const long long rounded =
+      product < 0 ? -((-product + half) / denominator) : (product + half) / denominator;
   return static_cast<int>(rounded);
 }
 

@@ -86,8 +86,8 @@ bool registerClass(HINSTANCE instance, WNDPROC proc) {
 
 HFONT makeFont(const char* face, int dpi, bool underline) {
   return ::CreateFontA(fontHeightAtDpi(kFontPoints, dpi), 0, 0, 0, FW_NORMAL, FALSE, underline,
-                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, face);
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
 
 }  // namespace
@@ -381,7 +381,7 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETDPISCALEDSIZE: {
       // Exactly our frame at the new scale: Windows alone would scale the
-      // whole outer size, and the client area would come out a pixel off.
+      // whole outer size, and the client area would come out pixels off.
       const int dpi = static_cast<int>(wParam);
       if (dpi <= 0 || !lParam) break;
       *reinterpret_cast<SIZE*>(lParam) = frameSize(dpi);

@@ -139,20 +139,26 @@ int lineHeight(HWND edit) {
   return format.bottom - format.top;
 }
 
-// A RECT written into `process`'s memory, freed with this object. Wine
-// hands another process's WM_DPICHANGED over with its lParam as it is, so
-// the suggested rectangle must be where the program can read it.
-class RemoteRect {
+// A copy of `value` in `process`'s memory, freed with this object. Wine
+// hands another process's WM_DPICHANGED and WM_GETDPISCALEDSIZE over with
+// their lParam as it is, so what it points to must be in the program's memory.
+template <typename T>
+class RemoteCopy {
  public:
-  RemoteRect(HANDLE process, const RECT& rect)
+  RemoteCopy(HANDLE process, const T& value)
       : process_(process),
-        at_(::VirtualAllocEx(process, nullptr, sizeof rect, MEM_COMMIT, PAGE_READWRITE)) {
-    if (at_ && !::WriteProcessMemory(process, at_, &rect, sizeof rect, nullptr)) free();
+        at_(::VirtualAllocEx(process, nullptr, sizeof value, MEM_COMMIT, PAGE_READWRITE)) {
+    if (at_ && !::WriteProcessMemory(process, at_, &value, sizeof value, nullptr)) free();
   }
-  ~RemoteRect() { free(); }
-  RemoteRect(const RemoteRect&) = delete;
-  RemoteRect& operator=(const RemoteRect&) = delete;
+  ~RemoteCopy() { free(); }
+  RemoteCopy(const RemoteCopy&) = delete;
+  RemoteCopy& operator=(const RemoteCopy&) = delete;
   LPARAM address() const { return reinterpret_cast<LPARAM>(at_); }
+  T read() const {
+    T value = {};
+    if (at_) ::ReadProcessMemory(process_, at_, &value, sizeof value, nullptr);
+    return value;
+  }
 
  private:
   void free() {
@@ -182,7 +188,7 @@ TEST_F(SwitchTest, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
   for (const auto& [dpi, suggested] : {std::pair{192, twice}, std::pair{96, original}}) {
     SCOPED_TRACE(dpi);
     const int factor = dpi / 96;
-    const RemoteRect rect(app.process(), suggested);
+    const RemoteCopy<RECT> rect(app.process(), suggested);
     ASSERT_NE(rect.address(), 0);
     ::SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), rect.address());
     RECT now = {};
@@ -201,6 +207,24 @@ TEST_F(SwitchTest, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
     }
     EXPECT_NEAR(lineHeight(edit), factor * lineAt96, 1) << "the font was made anew";
   }
+
+  // Where Windows asks first, the window names its exact size at the new
+  // scale: the form's client area scaled, in a frame of that scale.
+  // (Both are Windows 10's; this build's headers declare them for no older one.)
+  constexpr UINT kGetDpiScaledSize = 0x02E4;
+  using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  const auto adjust = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+  ASSERT_NE(adjust, nullptr);
+  const platform::FormSpec& form = app::mainFormSpec();
+  RECT frame = {0, 0, 2 * form.clientWidth, 2 * form.clientHeight};
+  ASSERT_TRUE(adjust(&frame, ::GetWindowLongA(window, GWL_STYLE), FALSE,
+                     ::GetWindowLongA(window, GWL_EXSTYLE), 192));
+  const RemoteCopy<SIZE> size(app.process(), SIZE{2 * width, 2 * height});
+  ASSERT_NE(size.address(), 0);
+  EXPECT_TRUE(::SendMessageA(window, kGetDpiScaledSize, 192, size.address()));
+  EXPECT_EQ(size.read().cx, frame.right - frame.left);
+  EXPECT_EQ(size.read().cy, frame.bottom - frame.top);
   EXPECT_TRUE(closesCleanly(app));
 }
 

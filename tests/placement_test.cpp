@@ -30,11 +30,11 @@ TEST(DpiScaling, FormPixelsAndTheFontAtEachScale) {
   };
   const Case cases[] = {
       {0, {0, 0, 0, 0, 0}},
-      {1, {1, 1, 2, 2, 1}},            // 1.25 down, 1.5 up
-      {2, {2, 3, 3, 4, 2}},            // 2.5 up, not to even
-      {3, {3, 4, 5, 6, 3}},            // 3.75 and 4.5 up
+      {1, {1, 1, 2, 2, 1}},  // 1.25 down, 1.5 up
+      {2, {2, 3, 3, 4, 2}},  // 2.5 up, not to even
+      {3, {3, 4, 5, 6, 3}},  // 3.75 and 4.5 up
       {517, {517, 646, 776, 1034, 517}},
-      {-3, {-3, -4, -5, -6, -3}},      // halves away from zero
+      {-3, {-3, -4, -5, -6, -3}},  // halves away from zero
   };
   for (const Case& c : cases) {
     for (int i = 0; i < 5; ++i) {
