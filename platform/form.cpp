@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "platform/dpi_scaling.h"
+#include "platform/placement.h"
 #include "platform/system_library.h"
 
 #ifndef WM_GETDPISCALEDSIZE

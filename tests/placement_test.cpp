@@ -1,5 +1,4 @@
-#include "app/placement.h"
-#include "platform/dpi_scaling.h"
+#include "platform/placement.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +15,7 @@ TEST(WindowPlacement, CentresLeftOfAndAboveTheMiddle) {
       {0, 0, 1, 1, -50, -100},           // -50.5 and -100.5 truncate toward zero
   };
   for (const Case& c : cases) {
-    const app::Point p = app::windowPlacement(c.sw, c.sh, c.w, c.h);
+    const platform::Point p = platform::windowPlacement(c.sw, c.sh, c.w, c.h);
     EXPECT_EQ(p.x, c.x) << c.sw << "x" << c.sh;
     EXPECT_EQ(p.y, c.y) << c.sw << "x" << c.sh;
   }

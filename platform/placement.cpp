@@ -1,6 +1,13 @@
-#include "platform/dpi_scaling.h"
+#include "platform/placement.h"
 
 namespace platform {
+
+Point windowPlacement(int screenWidth, int screenHeight, int windowWidth, int windowHeight) {
+  const double left = (static_cast<double>(screenWidth) - windowWidth - 100) / 2;
+  const double top = (static_cast<double>(screenHeight) - windowHeight - 200) / 2;
+  return {static_cast<int>(left), static_cast<int>(top)};
+}
+
 namespace {
 
 // value * numerator / denominator, rounded half away from zero; in 64 bits,
