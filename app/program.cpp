@@ -5,13 +5,13 @@
 #include "app/command_line.h"
 #include "app/main_form.h"
 #include "app/main_window_language_view.h"
-#include "app/placement.h"
 #include "app/update_urls.h"
 #include "build_config.h"
 #include "lang/tokens.h"
 #include "lang/windows_switch_system.h"
 #include "platform/elevation.h"
 #include "platform/message_loop.h"
+#include "platform/placement.h"
 #include "platform/shell.h"
 #include "platform/ui_post.h"
 #include "update/update_check.h"
@@ -46,8 +46,8 @@ int Program::run() {
 
   mainWindow_ = std::make_unique<platform::Form>(mainFormSpec());
   const auto place = [](int width, int height) {
-    const Point at = windowPlacement(::GetSystemMetrics(SM_CXSCREEN),
-                                     ::GetSystemMetrics(SM_CYSCREEN), width, height);
+    const platform::Point at = platform::windowPlacement(
+        ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), width, height);
     return POINT{at.x, at.y};
   };
   if (!mainWindow_->create(place)) return 1;

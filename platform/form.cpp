@@ -2,11 +2,71 @@
 
 #include <commctrl.h>
 
+#include "platform/placement.h"
+#include "platform/system_library.h"
+
+#ifndef WM_GETDPISCALEDSIZE
+#define WM_GETDPISCALEDSIZE 0x02E4
+#endif
+
 namespace platform {
 namespace {
 
 constexpr char kClassName[] = "KelvoraForm";
 constexpr COLORREF kLinkColor = RGB(0, 0, 204);
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr int kFontPoints = 9;
+
+// The per-monitor calls, looked up: Windows 7 has none of them, 8.1 only
+// GetDpiForMonitor (in shcore), 10 from 1607 the rest.
+struct DpiApi {
+  UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+  BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
+  HRESULT(WINAPI* getDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
+};
+
+template <typename F>
+void bind(HMODULE module, F& slot, const char* name) {
+  if (module) slot = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+const DpiApi& dpiApi() {
+  static const DpiApi api = [] {
+    DpiApi a;
+    HMODULE user32 = ::GetModuleHandleA("user32.dll");
+    bind(user32, a.getDpiForWindow, "GetDpiForWindow");
+    bind(user32, a.adjustWindowRectExForDpi, "AdjustWindowRectExForDpi");
+    // shcore only where user32 cannot say: it is one more DLL to load.
+    if (!a.getDpiForWindow) {
+      bind(loadSystemLibrary("shcore.dll"), a.getDpiForMonitor, "GetDpiForMonitor");
+    }
+    return a;
+  }();
+  return api;
+}
+
+int systemDpi() {
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kFormDpi;
+}
+
+// The dpi of the monitor `hwnd` is on, where Windows can say; else the system's.
+int windowDpi(HWND hwnd) {
+  const DpiApi& api = dpiApi();
+  if (api.getDpiForWindow) {
+    if (const UINT dpi = api.getDpiForWindow(hwnd)) return static_cast<int>(dpi);
+  } else if (api.getDpiForMonitor) {
+    UINT x = 0, y = 0;
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    HMONITOR monitor = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+    if (SUCCEEDED(api.getDpiForMonitor(monitor, kEffectiveDpi, &x, &y)) && y > 0) {
+      return static_cast<int>(y);
+    }
+  }
+  return systemDpi();
+}
 
 bool registerClass(HINSTANCE instance, WNDPROC proc) {
   static bool registered = false;
@@ -25,9 +85,9 @@ bool registerClass(HINSTANCE instance, WNDPROC proc) {
 }
 
 HFONT makeFont(const char* face, int dpi, bool underline) {
-  return ::CreateFontA(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, face);
+  return ::CreateFontA(fontHeightAtDpi(kFontPoints, dpi), 0, 0, 0, FW_NORMAL, FALSE, underline,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
 
 }  // namespace
@@ -39,7 +99,18 @@ Form::~Form() {
 }
 
 int Form::scale(int pixels) const {
-  return ::MulDiv(pixels, dpi_, 96);
+  return scaleToDpi(pixels, dpi_);
+}
+
+SIZE Form::frameSize(int dpi) const {
+  RECT frame = {0, 0, scaleToDpi(spec_.clientWidth, dpi), scaleToDpi(spec_.clientHeight, dpi)};
+  // The frame's own metrics scale with the monitor too, where Windows can say.
+  if (const auto adjust = dpiApi().adjustWindowRectExForDpi) {
+    adjust(&frame, kStyle, FALSE, 0, static_cast<UINT>(dpi));
+  } else {
+    ::AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+  }
+  return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
 bool Form::create(const Placement& place) {
@@ -47,25 +118,25 @@ bool Form::create(const Placement& place) {
   HINSTANCE instance = ::GetModuleHandleA(nullptr);
   if (!registerClass(instance, &Form::windowProc)) return false;
 
-  {
-    HDC screen = ::GetDC(nullptr);
-    dpi_ = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
-    if (dpi_ <= 0) dpi_ = 96;
+  dpi_ = systemDpi();
+  SIZE size = frameSize(dpi_);
+  POINT at = place ? place(size.cx, size.cy) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
+  // windowProc stores hwnd_ while the window is being created.
+  ::CreateWindowExA(0, kClassName, spec_.title, kStyle, at.x, at.y, size.cx, size.cy, nullptr,
+                    nullptr, instance, this);
+  if (!hwnd_) return false;
+  // The monitor it opened on may have another scale than the system's: sized
+  // again for that one while the window is hidden and has no controls yet.
+  if (const int dpi = windowDpi(hwnd_); dpi != dpi_) {
+    dpi_ = dpi;
+    size = frameSize(dpi_);
+    RECT now = {};
+    ::GetWindowRect(hwnd_, &now);
+    at = place ? place(size.cx, size.cy) : POINT{now.left, now.top};
+    ::SetWindowPos(hwnd_, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   faceFont_.reset(makeFont(spec_.fontFace, dpi_, false));
   linkFont_.reset(makeFont(spec_.fontFace, dpi_, true));
-
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame = {0, 0, scale(spec_.clientWidth), scale(spec_.clientHeight)};
-  ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  const POINT at = place ? place(width, height) : POINT{CW_USEDEFAULT, CW_USEDEFAULT};
-  // windowProc stores hwnd_ while the window is being created.
-  ::CreateWindowExA(0, kClassName, spec_.title, style, at.x, at.y, width, height, nullptr, nullptr,
-                    instance, this);
-  if (!hwnd_) return false;
 
   for (const ControlSpec& c : spec_.controls) {
     const char* cls = "STATIC";
@@ -107,6 +178,27 @@ bool Form::create(const Placement& place) {
     if (!c.enabled) ::EnableWindow(child, FALSE);
   }
   return true;
+}
+
+void Form::scaleTo(int dpi, const RECT& window) {
+  // New fonts first: every control lets go of an old one before it is freed.
+  UniqueGdiObject face(makeFont(spec_.fontFace, dpi, false));
+  UniqueGdiObject link(makeFont(spec_.fontFace, dpi, true));
+  if (!face || !link) return;  // left as it was rather than in the system font
+  dpi_ = dpi;
+  ::SetWindowPos(hwnd_, nullptr, window.left, window.top, window.right - window.left,
+                 window.bottom - window.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const ControlSpec& c : spec_.controls) {
+    HWND child = c.kind == ControlKind::Timer ? nullptr : ::GetDlgItem(hwnd_, c.id);
+    if (!child) continue;
+    ::SetWindowPos(child, nullptr, scale(c.x), scale(c.y), scale(c.width), scale(c.height),
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    HGDIOBJ font = c.kind == ControlKind::Link ? link.get() : face.get();
+    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  faceFont_ = std::move(face);
+  linkFont_ = std::move(link);
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void Form::show() {
@@ -285,6 +377,22 @@ LRESULT Form::handle(UINT message, WPARAM wParam, LPARAM lParam) {
           (::GetWindowLongA(focused, GWL_STYLE) & BS_TYPEMASK) == BS_PUSHBUTTON) {
         return MAKELRESULT(::GetDlgCtrlID(focused), DC_HASDEFID);
       }
+      return 0;
+    }
+    case WM_GETDPISCALEDSIZE: {
+      // Exactly our frame at the new scale: Windows alone would scale the
+      // whole outer size, and the client area would come out pixels off.
+      const int dpi = static_cast<int>(wParam);
+      if (dpi <= 0 || !lParam) break;
+      *reinterpret_cast<SIZE*>(lParam) = frameSize(dpi);
+      return TRUE;
+    }
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another scale: Windows suggests the rectangle,
+      // and the same form is laid out anew at that scale.
+      const int dpi = HIWORD(wParam);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      if (dpi > 0 && suggested) scaleTo(dpi, *suggested);
       return 0;
     }
     case WM_CLOSE:

@@ -22,7 +22,7 @@ struct ControlSpec {
   const char* name;  // the form's own name for the control (GBK)
   ControlKind kind;
   int id;                   // control ID; the tests find controls by it
-  int x, y, width, height;  // in 96-DPI pixels; scaled to the system DPI
+  int x, y, width, height;  // in 96-dpi pixels; scaled to the window's monitor
   const char* text;         // design text
   bool enabled = true;
 };
@@ -86,6 +86,11 @@ class Form {
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   const ControlSpec* find(std::string_view name) const;
   int scale(int pixels) const;
+  // The window's outer size at `dpi`.
+  SIZE frameSize(int dpi) const;
+  // Lays the form out again at `dpi` in `window` (screen pixels), with fonts
+  // made for that scale.
+  void scaleTo(int dpi, const RECT& window);
 
   const FormSpec& spec_;
   HWND hwnd_ = nullptr;

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "app/main_form.h"
 #include "platform/files.h"
+#include "platform/form.h"
 #include "support/e2e_driver.h"
 #include "support/switch_fixture.h"
 #include "support/utf16.h"
@@ -127,6 +129,103 @@ TEST_F(SwitchTest, ALinkAtTheMarkersNameIsLeftAlone) {
     EXPECT_TRUE(closesCleanly(app));
     ::DeleteFileA(victim.c_str());
   }
+}
+
+// The height of a line of text in a one-line edit control: the height of
+// its font. (The font itself cannot be read from another process.)
+int lineHeight(HWND edit) {
+  RECT format = {};
+  ::SendMessageA(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  return format.bottom - format.top;
+}
+
+// A copy of `value` in `process`'s memory, freed with this object. Wine
+// hands another process's WM_DPICHANGED and WM_GETDPISCALEDSIZE over with
+// their lParam as it is, so what it points to must be in the program's memory.
+template <typename T>
+class RemoteCopy {
+ public:
+  RemoteCopy(HANDLE process, const T& value)
+      : process_(process),
+        at_(::VirtualAllocEx(process, nullptr, sizeof value, MEM_COMMIT, PAGE_READWRITE)) {
+    if (at_ && !::WriteProcessMemory(process, at_, &value, sizeof value, nullptr)) free();
+  }
+  ~RemoteCopy() { free(); }
+  RemoteCopy(const RemoteCopy&) = delete;
+  RemoteCopy& operator=(const RemoteCopy&) = delete;
+  LPARAM address() const { return reinterpret_cast<LPARAM>(at_); }
+  T read() const {
+    T value = {};
+    if (at_) ::ReadProcessMemory(process_, at_, &value, sizeof value, nullptr);
+    return value;
+  }
+
+ private:
+  void free() {
+    if (at_) ::VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+    at_ = nullptr;
+  }
+  HANDLE process_;
+  void* at_;
+};
+
+// Wine sends no WM_DPICHANGED: the test sends what Windows sends when the
+// window moves to a monitor of twice the scale, and back.
+TEST_F(SwitchTest, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
+  RunningApp app;
+  startWith(app, kChineseXml, false);
+  HWND window = app.window();
+  RECT original = {};
+  ASSERT_TRUE(::GetWindowRect(window, &original));
+  HWND edit = ::GetDlgItem(window, ids::kXmlPathEditId);
+  const int lineAt96 = lineHeight(edit);
+  ASSERT_GT(lineAt96, 0);
+
+  const int width = original.right - original.left;
+  const int height = original.bottom - original.top;
+  const RECT twice = {original.left + 40, original.top + 30, original.left + 40 + 2 * width,
+                      original.top + 30 + 2 * height};
+  for (const auto& [dpi, suggested] : {std::pair{192, twice}, std::pair{96, original}}) {
+    SCOPED_TRACE(dpi);
+    const int factor = dpi / 96;
+    const RemoteCopy<RECT> rect(app.process(), suggested);
+    ASSERT_NE(rect.address(), 0);
+    ::SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), rect.address());
+    RECT now = {};
+    ASSERT_TRUE(::GetWindowRect(window, &now));
+    EXPECT_TRUE(::EqualRect(&now, &suggested))
+        << now.left << "," << now.top << " " << now.right - now.left << "x" << now.bottom - now.top;
+    for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
+      if (c.kind == platform::ControlKind::Timer) continue;
+      RECT r = {};
+      ::GetWindowRect(::GetDlgItem(window, c.id), &r);
+      ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+      EXPECT_NEAR(r.left, factor * c.x, 1) << c.id;
+      EXPECT_NEAR(r.top, factor * c.y, 1) << c.id;
+      EXPECT_NEAR(r.right - r.left, factor * c.width, 1) << c.id;
+      EXPECT_NEAR(r.bottom - r.top, factor * c.height, 1) << c.id;
+    }
+    EXPECT_NEAR(lineHeight(edit), factor * lineAt96, 1) << "the font was made anew";
+  }
+
+  // Where Windows asks first, the window names its exact size at the new
+  // scale: the form's client area scaled, in a frame of that scale.
+  // (Both are Windows 10's; this build's headers declare them for no older one.)
+  constexpr UINT kGetDpiScaledSize = 0x02E4;
+  using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  const auto adjust = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi")));
+  ASSERT_NE(adjust, nullptr);
+  const platform::FormSpec& form = app::mainFormSpec();
+  RECT frame = {0, 0, 2 * form.clientWidth, 2 * form.clientHeight};
+  ASSERT_TRUE(adjust(&frame, ::GetWindowLongA(window, GWL_STYLE), FALSE,
+                     ::GetWindowLongA(window, GWL_EXSTYLE), 192));
+  const RemoteCopy<SIZE> size(app.process(), SIZE{2 * width, 2 * height});
+  ASSERT_NE(size.address(), 0);
+  EXPECT_TRUE(::SendMessageA(window, kGetDpiScaledSize, 192, size.address()));
+  EXPECT_EQ(size.read().cx, frame.right - frame.left);
+  EXPECT_EQ(size.read().cy, frame.bottom - frame.top);
+  EXPECT_TRUE(closesCleanly(app));
 }
 
 TEST_F(SwitchTest, ButtonsWithoutBehaviourChangeNothing) {
