@@ -287,11 +287,15 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   Response dropped = ok(probe_ + std::string(256 * 1024, 'x'));
   dropped.dropAfter = static_cast<long long>(dropped.body.size() / 2);
   const std::string junkStart = unstartable(probe_);
+  const std::string byB =
+      authenticodeSigned(testing_support::besideThisExe("update_probe.exe"), TestPublisher::B);
+  ASSERT_FALSE(byB.empty());
   struct Case {
     const char* what;
     Response exe;
     std::string version;
     const char* told;  // what the user is told
+    bool signedByA = false;  // the running Kelvora; from this row on
   };
   const Case cases[] = {
       {"404", missing, signedVersionFile(newerVersion(), probe_),
@@ -300,9 +304,18 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
        "新版本下载失败：连接中断，文件没有下载完整，请重试。"},
       {"a file that cannot start", ok(junkStart), signedVersionFile(newerVersion(), junkStart),
        "新版本无法启动，已保留当前版本。"},
+      // The version file names the signed bytes, as a release's does.
+      {"signed by A, the new one by B", ok(byB), signedVersionFile(newerVersion(), byB),
+       "新版本无法启动，已保留当前版本。", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.signedByA) {
+      const std::string signedExe =
+          authenticodeSigned(testing_support::g_exePath, TestPublisher::A);
+      ASSERT_FALSE(signedExe.empty());
+      ASSERT_TRUE(platform::writeFile(exe_, {signedExe}));
+    }
     server_->route(kVersionPath, ok(c.version));
     server_->route(kExePath, c.exe);
     const int before = server_->hits(kExePath);
