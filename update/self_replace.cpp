@@ -71,10 +71,16 @@ Publisher requiredPublisher(const std::u16string& runningExe) {
   return {true, *signer};
 }
 
+const Publisher& ownPublisher() {
+  static const Publisher publisher = [] {
+    const std::u16string own = ownPathWide();
+    return own.empty() ? Publisher{true, {}} : requiredPublisher(own);
+  }();
+  return publisher;
+}
+
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs) {
-  const std::u16string own = ownPathWide();
-  return startVerified(path, expected, idleWaitMs,
-                       own.empty() ? Publisher{true, {}} : requiredPublisher(own));
+  return startVerified(path, expected, idleWaitMs, ownPublisher());
 }
 
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs,

@@ -36,6 +36,10 @@ Publisher requiredPublisher(const std::u16string& runningExe);
 // start it.
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs,
                    const Publisher& publisher);
+// What this program's own file requires, read on first use and kept: a
+// running exe cannot be written. Any thread.
+const Publisher& ownPublisher();
+
 // The same, with the publisher that this program's own file requires.
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs);
 
