@@ -6,8 +6,12 @@
 //                               window, the bare form, Kelvora with its server
 //                               refusing, hung, trickling, then answering a
 //                               signed file, and the build without a key
-//                               answered a plain one
+//                               answered a plain one; and Kelvora signed
+//                               with Authenticode, its server refusing
 //   check                       the signed version file's check, in process
+//   start PROBE KELVORA N       startVerified on PROBE (the new version)
+//                               with KELVORA as the running exe, both
+//                               Authenticode-signed against both unsigned
 //   prompt KELVORA N            from the server's answer to the prompt on screen
 //   download URL N              engine against a plain WinINet loop; UI ticks
 //                               and answers during a paced download
@@ -33,6 +37,8 @@
 #include "platform/code_page.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/hash.h"
+#include "platform/hex.h"
 #include "platform/message_loop.h"
 #include "platform/shell.h"
 #include "platform/signature.h"
@@ -43,6 +49,7 @@
 #include "support/signing.h"
 #include "support/waits.h"
 #include "support/versions.h"
+#include "update/self_replace.h"
 #include "update/update_check.h"
 
 namespace {
@@ -116,17 +123,29 @@ int windows(const std::string& kelvora, const std::string& unkeyed, const std::s
   const Response signedFile =
       testing_support::answer(200, testing_support::signedVersionFile(own, "MZ"));
   const Response plain = testing_support::answer(200, "[" + own + "]\r\n");
+  // The same build signed by a test publisher: whatever Windows does with a
+  // signed exe at its start shows against the refusing start beside it.
+  const testing_support::TempFolder signedDir("kelvora-bench-signed");
+  const std::string signedKelvora = signedDir / "Kelvora.exe";
+  const std::string signedBytes =
+      testing_support::authenticodeSigned(kelvora, testing_support::TestPublisher::A);
+  if (signedBytes.empty() || !platform::writeFile(signedKelvora, {signedBytes})) {
+    std::fprintf(stderr, "cannot sign %s\n", kelvora.c_str());
+    return 1;
+  }
 
   // Warm the wineserver and the caches.
   timeStart(floor, "Floor", false, 1);
   timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId);
   timeKelvora(kelvora);
   timeKelvora(unkeyed);
-  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey;
+  timeKelvora(signedKelvora);
+  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey, signedExe;
   for (int i = 0; i < runs; ++i) {
     f.push_back(timeStart(floor, "Floor", false, 1));
     form.push_back(timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId));
     refusing.push_back(timeKelvora(kelvora));
+    signedExe.push_back(timeKelvora(signedKelvora));
     testing_support::HttpServer server;
     if (!server.listening()) {
       std::fprintf(stderr, "the bench's port %u is taken\n", testing_support::kTestPort);
@@ -149,6 +168,68 @@ int windows(const std::string& kelvora, const std::string& unkeyed, const std::s
   report("window_trickle_ms", trickling);
   report("signed_startup_ms", withKey);
   report("unsigned_startup_ms", withoutKey);
+  report("window_signed_exe_ms", signedExe);
+  return 0;
+}
+
+// From the download's end to the new version's start, in this process:
+// startVerified on a fresh copy of the new version, round by round, with the
+// new version and the running exe both signed (the Authenticode checks) and
+// both unsigned. The running exe's own check, made while the download runs,
+// is the last figure.
+int start(const std::string& probe, const std::string& kelvora, int runs) {
+  using testing_support::TestPublisher;
+  const testing_support::TempFolder dir("kelvora-bench-start");
+  const std::string signedKelvora = dir / "Kelvora.exe";
+  const std::string signedProbe = testing_support::authenticodeSigned(probe, TestPublisher::A);
+  const std::string kelvoraBytes = testing_support::authenticodeSigned(kelvora, TestPublisher::A);
+  if (signedProbe.empty() || kelvoraBytes.empty() ||
+      !platform::writeFile(signedKelvora, {kelvoraBytes})) {
+    std::fprintf(stderr, "cannot sign the probe or Kelvora\n");
+    return 1;
+  }
+  const std::string unsignedProbe = platform::readFile(probe);
+  int round = 0;
+  // One start; -1 when it was refused.
+  auto once = [&](const std::string& bytes, const std::string& running) {
+    const std::string folder = dir / std::to_string(++round);
+    const std::string exe = folder + "\\Kelvora v9.exe";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    platform::writeFile(exe, {bytes});
+    const update::ExpectedFile expected{static_cast<long long>(bytes.size()),
+                                        platform::toHex(platform::sha256(bytes))};
+    // Read while the download runs, as the updater does.
+    const update::Publisher publisher =
+        update::requiredPublisher(std::u16string(running.begin(), running.end()));
+    const double begin = nowMs();
+    // Up to CreateProcess's return: the new version's own start-up, which
+    // signing does not change, would only add its noise.
+    const bool started = update::startVerified(exe, expected, 0, publisher);
+    return started ? nowMs() - begin : -1.0;
+  };
+  once(unsignedProbe, kelvora);  // warm: loads CNG, wintrust and crypt32
+  once(signedProbe, signedKelvora);
+  std::vector<double> unsignedStarts, signedStarts;
+  for (int i = 0; i < runs; ++i) {
+    unsignedStarts.push_back(once(unsignedProbe, kelvora));
+    signedStarts.push_back(once(signedProbe, signedKelvora));
+  }
+  if (std::count(signedStarts.begin(), signedStarts.end(), -1.0) ||
+      std::count(unsignedStarts.begin(), unsignedStarts.end(), -1.0)) {
+    std::fprintf(stderr, "a start was refused\n");
+    return 1;
+  }
+  report("unsigned_update_start_ms", unsignedStarts);
+  report("signed_update_start_ms", signedStarts);
+  // One signed file's Authenticode check: the running exe's, during the download.
+  std::vector<double> checks;
+  const std::u16string running(signedKelvora.begin(), signedKelvora.end());
+  for (int i = 0; i < runs; ++i) {
+    const double begin = nowMs();
+    if (!update::requiredPublisher(running).required) return 1;
+    checks.push_back(nowMs() - begin);
+  }
+  report("authenticode_check_ms", checks);
   return 0;
 }
 
@@ -426,6 +507,7 @@ int main(int argc, char** argv) {
   auto count = [&](int i) { return i < argc ? std::atoi(argv[i]) : 5; };
   if (command == "windows") return windows(arg(2), arg(3), arg(4), arg(5), count(6));
   if (command == "check") return check();
+  if (command == "start") return start(arg(2), arg(3), count(4));
   if (command == "prompt") return prompt(arg(2), count(3));
   if (command == "download") return download(argv[2], count(3));
   if (command == "switch") return switchBench(arg(2), count(3));

@@ -94,6 +94,20 @@ using UniqueAlgorithm = Unique<BCRYPT_ALG_HANDLE, closeAlgorithm>;
 using UniqueCngKey = Unique<BCRYPT_KEY_HANDLE, destroyCngKey>;
 using UniqueHash = Unique<BCRYPT_HASH_HANDLE, destroyHash>;
 
+// What CryptQueryObject hands out, closed through the crypt32 table.
+inline void closeCertStore(HCERTSTORE h) noexcept {
+  crypt32().CertCloseStore(h, 0);
+}
+inline void closeCryptMsg(HCRYPTMSG h) noexcept {
+  crypt32().CryptMsgClose(h);
+}
+inline void freeCertificate(PCCERT_CONTEXT h) noexcept {
+  crypt32().CertFreeCertificateContext(h);
+}
+using UniqueCertStore = Unique<HCERTSTORE, closeCertStore>;
+using UniqueCryptMsg = Unique<HCRYPTMSG, closeCryptMsg>;
+using UniqueCertificate = Unique<PCCERT_CONTEXT, freeCertificate>;
+
 // The predefined roots are never closed, so a handle that RegOpenKey handed
 // back unchanged for an empty path is safe here.
 inline bool isPredefinedKey(HKEY key) noexcept {

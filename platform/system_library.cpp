@@ -84,6 +84,26 @@ const CngApi& cng() noexcept {
   return api;
 }
 
+const WinTrustApi& winTrust() noexcept {
+  static const WinTrustApi api = loadTable<WinTrustApi>(
+      "wintrust.dll",
+      [](HMODULE m, WinTrustApi& a) { return bind(m, a.WinVerifyTrust, "WinVerifyTrust"); });
+  return api;
+}
+
+const Crypt32Api& crypt32() noexcept {
+  static const Crypt32Api api = loadTable<Crypt32Api>("crypt32.dll", [](HMODULE m, Crypt32Api& a) {
+    return bind(m, a.CryptQueryObject, "CryptQueryObject") &&
+           bind(m, a.CryptMsgGetParam, "CryptMsgGetParam") &&
+           bind(m, a.CryptMsgClose, "CryptMsgClose") &&
+           bind(m, a.CertFindCertificateInStore, "CertFindCertificateInStore") &&
+           bind(m, a.CertGetNameStringW, "CertGetNameStringW") &&
+           bind(m, a.CertFreeCertificateContext, "CertFreeCertificateContext") &&
+           bind(m, a.CertCloseStore, "CertCloseStore");
+  });
+  return api;
+}
+
 bool initCommonControls(DWORD classes) noexcept {
   using Init = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   Init init = nullptr;

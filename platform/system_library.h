@@ -1,5 +1,5 @@
 // DLLs that Windows does not always take from the system folder (comctl32,
-// wininet and bcrypt) are loaded here, from the system folder only, the
+// wininet, bcrypt, wintrust and crypt32) are loaded here, from the system folder only, the
 // first time they are needed: the exe imports none of them, so a DLL of that
 // name left beside it never runs. Any thread.
 #pragma once
@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <commctrl.h>
+#include <wincrypt.h>
 #include <wininet.h>
+#include <wintrust.h>
 
 #include <string>
 #include <string_view>
@@ -70,5 +72,25 @@ struct CngApi {
   explicit operator bool() const noexcept { return BCryptVerifySignature != nullptr; }
 };
 const CngApi& cng() noexcept;
+
+// Authenticode: the trust check, and the signer read from the signature.
+// Each table has every member set or none.
+struct WinTrustApi {
+  decltype(&::WinVerifyTrust) WinVerifyTrust = nullptr;
+  explicit operator bool() const noexcept { return WinVerifyTrust != nullptr; }
+};
+const WinTrustApi& winTrust() noexcept;
+
+struct Crypt32Api {
+  decltype(&::CryptQueryObject) CryptQueryObject = nullptr;
+  decltype(&::CryptMsgGetParam) CryptMsgGetParam = nullptr;
+  decltype(&::CryptMsgClose) CryptMsgClose = nullptr;
+  decltype(&::CertFindCertificateInStore) CertFindCertificateInStore = nullptr;
+  decltype(&::CertGetNameStringW) CertGetNameStringW = nullptr;
+  decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
+  decltype(&::CertCloseStore) CertCloseStore = nullptr;
+  explicit operator bool() const noexcept { return CertCloseStore != nullptr; }
+};
+const Crypt32Api& crypt32() noexcept;
 
 }  // namespace platform

@@ -1,10 +1,12 @@
-// Random bytes through the version-file parser and the token replace, under
-// the sanitizers on the native build. A fixed seed keeps failures repeatable.
+// Random bytes through the version-file parser, the token replace and the
+// search for a PE file's signature, under the sanitizers on the native build.
+// A fixed seed keeps failures repeatable.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "lang/tokens.h"
+#include "platform/certificate_table.h"
 #include "support/code_pages.h"
 #include "update/version.h"
 #include "update/version_file.h"
@@ -42,6 +44,11 @@ TEST(Fuzz, ParserAndReplaceSurviveRandomBytes) {
       ASSERT_NE(input.find(version), std::string::npos);
     }
     (void)update::versionLess(version, input);
+    // A downloaded file's headers say where its signature is.
+    if (const auto span = platform::certificateTable("MZ" + input, input.size())) {
+      ASSERT_LE(span->offset + span->size, input.size());
+    }
+    ASSERT_LE(platform::firstSignedData(input).size(), input.size());
 
     // Replace and replace back gives the input whenever it held no token of
     // the other kind.

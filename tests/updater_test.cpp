@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/main_form.h"
@@ -286,11 +287,15 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
   Response dropped = ok(probe_ + std::string(256 * 1024, 'x'));
   dropped.dropAfter = static_cast<long long>(dropped.body.size() / 2);
   const std::string junkStart = unstartable(probe_);
+  const std::string byB =
+      authenticodeSigned(testing_support::besideThisExe("update_probe.exe"), TestPublisher::B);
+  ASSERT_FALSE(byB.empty());
   struct Case {
     const char* what;
     Response exe;
     std::string version;
     const char* told;  // what the user is told
+    bool signedByA = false;  // the running Kelvora; from this row on
   };
   const Case cases[] = {
       {"404", missing, signedVersionFile(newerVersion(), probe_),
@@ -299,9 +304,18 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
        "新版本下载失败：连接中断，文件没有下载完整，请重试。"},
       {"a file that cannot start", ok(junkStart), signedVersionFile(newerVersion(), junkStart),
        "新版本无法启动，已保留当前版本。"},
+      // The version file names the signed bytes, as a release's does.
+      {"signed by A, the new one by B", ok(byB), signedVersionFile(newerVersion(), byB),
+       "新版本无法启动，已保留当前版本。", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.signedByA) {
+      const std::string signedExe =
+          authenticodeSigned(testing_support::g_exePath, TestPublisher::A);
+      ASSERT_FALSE(signedExe.empty());
+      ASSERT_TRUE(platform::writeFile(exe_, {signedExe}));
+    }
     server_->route(kVersionPath, ok(c.version));
     server_->route(kExePath, c.exe);
     const int before = server_->hits(kExePath);
@@ -505,40 +519,68 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
 TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
   // In process: the probe is a real program, so a start that should not
   // happen would happen, and would leave its mark in its own folder.
-  const platform::Bytes probe = platform::readFile(testing_support::besideThisExe("update_probe.exe"));
+  const std::string probePath = testing_support::besideThisExe("update_probe.exe");
+  const platform::Bytes probe = platform::readFile(probePath);
   ASSERT_EQ(probe.substr(0, 2), "MZ");
   const auto size = static_cast<long long>(probe.size());
   const std::string sha = platform::toHex(platform::sha256(probe));
+  // The same probe signed by each test publisher, and A's with one byte of
+  // its code flipped.
+  const platform::Bytes byA = authenticodeSigned(probePath, TestPublisher::A);
+  const platform::Bytes byB = authenticodeSigned(probePath, TestPublisher::B);
+  ASSERT_FALSE(byA.empty());
+  ASSERT_FALSE(byB.empty());
+  platform::Bytes flipped = byA;
+  flipped[0x400] ^= 1;
+  testing_support::TempFolder dir("kelvora-start");
+  // The running program: unsigned, or signed by A, read as the updater reads its own.
+  const std::string runningA = dir / "running-a.exe";
+  ASSERT_TRUE(platform::writeFile(runningA, {byA}));
+  const update::Publisher unsignedRunning =
+      update::requiredPublisher(std::u16string(probePath.begin(), probePath.end()));
+  const update::Publisher signedRunning =
+      update::requiredPublisher(std::u16string(runningA.begin(), runningA.end()));
+  ASSERT_FALSE(unsignedRunning.required);
+  ASSERT_TRUE(signedRunning.required);
   struct Case {
     const char* what;
-    update::ExpectedFile expected;
+    const platform::Bytes& file;
+    std::optional<update::ExpectedFile> expected;  // none: the file's own size and hash
     bool writerHolds;  // another handle has it open for writing, sharing read
+    const update::Publisher& running;
     bool starts;
   };
   const Case cases[] = {
-      {"a wrong size", {size + 1, sha}, false, false},
-      {"a wrong hash", {size, std::string(64, '0')}, false, false},
-      {"a writer holds the file", {size, sha}, true, false},
-      // Last: its start is seen, and would be seen for the rows before.
-      {"the expected file", {size, sha}, false, true},
+      {"a wrong size", probe, update::ExpectedFile{size + 1, sha}, false, unsignedRunning, false},
+      {"a wrong hash", probe, update::ExpectedFile{size, std::string(64, '0')}, false,
+       unsignedRunning, false},
+      {"a writer holds the file", probe, std::nullopt, true, unsignedRunning, false},
+      {"signed by A, the new one unsigned", probe, std::nullopt, false, signedRunning, false},
+      {"signed by A, the new one by B", byB, std::nullopt, false, signedRunning, false},
+      {"signed by A, the new one A's with a byte flipped", flipped, std::nullopt, false,
+       signedRunning, false},
+      {"signed by A, the new one by A", byA, std::nullopt, false, signedRunning, true},
+      {"unsigned, the new one unsigned", probe, std::nullopt, false, unsignedRunning, true},
   };
-  testing_support::TempFolder dir("kelvora-start");
   std::vector<std::string> exes;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string folder = dir / std::to_string(exes.size());
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     exes.push_back(folder + "\\Kelvora v9.exe");
-    ASSERT_TRUE(platform::writeFile(exes.back(), {probe}));
+    ASSERT_TRUE(platform::writeFile(exes.back(), {c.file}));
     platform::UniqueFile writer;
     if (c.writerHolds) {
       writer.reset(::CreateFileA(exes.back().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
       ASSERT_TRUE(writer);
     }
+    const update::ExpectedFile own{static_cast<long long>(c.file.size()),
+                                   platform::toHex(platform::sha256(c.file))};
     // Longer than any start takes: the probe's idle, after its write
     // attempt, ends the wait, never the time.
-    EXPECT_EQ(update::startVerified(exes.back(), c.expected, 10000), c.starts);
+    EXPECT_EQ(update::startVerified(exes.back(), c.expected.value_or(own), 10000, c.running),
+              c.starts);
   }
   for (std::size_t i = 0; i < exes.size(); ++i) {
     SCOPED_TRACE(cases[i].what);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/authenticode.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/hash.h"
@@ -38,9 +39,52 @@ std::u16string ownPathWide() {
   }
 }
 
+std::u16string widened(const std::string& ansi) {
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                      nullptr, 0);
+  std::u16string wide(n > 0 ? n : 0, u'\0');
+  if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                      reinterpret_cast<LPWSTR>(wide.data()), n) != n) {
+    return {};
+  }
+  return wide;
+}
+
+// A signed running program takes only a new version from its own signer.
+bool signedAsRequired(HANDLE file, const std::string& path, const Publisher& publisher) {
+  if (!publisher.required) return true;
+  const std::optional<std::u16string> signer = platform::verifiedSigner(file, widened(path));
+  return signer && !publisher.subject.empty() && *signer == publisher.subject;
+}
+
 }  // namespace
 
+Publisher requiredPublisher(const std::u16string& runningExe) {
+  // A running image cannot be written, so sharing delete changes nothing we
+  // read; a file we cannot open at all asks for a signer nobody has.
+  platform::UniqueFile file(::CreateFileW(reinterpret_cast<LPCWSTR>(runningExe.c_str()),
+                                          GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {true, {}};
+  const std::optional<std::u16string> signer = platform::verifiedSigner(file.get(), runningExe);
+  if (!signer) return {};
+  return {true, *signer};
+}
+
+const Publisher& ownPublisher() {
+  static const Publisher publisher = [] {
+    const std::u16string own = ownPathWide();
+    return own.empty() ? Publisher{true, {}} : requiredPublisher(own);
+  }();
+  return publisher;
+}
+
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs) {
+  return startVerified(path, expected, idleWaitMs, ownPublisher());
+}
+
+bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs,
+                   const Publisher& publisher) {
   // Read sharing only: nobody can change, rename or delete the file while we
   // check it and while Windows loads it.
   platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -50,7 +94,8 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
   LARGE_INTEGER size = {};
   if (!readHead(file.get(), head) || head[0] != 'M' || head[1] != 'Z' ||
       !::GetFileSizeEx(file.get(), &size) || size.QuadPart != expected.size ||
-      expected.sha256.empty() || platform::sha256OfFile(file.get()) != expected.sha256) {
+      expected.sha256.empty() || platform::sha256OfFile(file.get()) != expected.sha256 ||
+      !signedAsRequired(file.get(), path, publisher)) {
     return false;
   }
   // Quoted: the versioned name holds a space, and unquoted the old

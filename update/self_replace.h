@@ -14,12 +14,33 @@ struct ExpectedFile {
   std::string sha256;  // 64 lowercase hex digits
 };
 
+// Who must have signed a new version.
+struct Publisher {
+  // False: the running program is unsigned, and so may the new one be.
+  bool required = false;
+  // When required: the signer's subject it must carry. Empty when the running
+  // program's own could not be read: then no file carries it.
+  std::u16string subject;
+};
+
+// What a new version must carry when `runningExe` is the running program:
+// its signer, when its Authenticode signature verifies.
+Publisher requiredPublisher(const std::u16string& runningExe);
+
 // Opens `path` denying writes and deletes, checks through that handle that it
-// starts with "MZ" and has the expected size and hash, and starts it (its
-// quoted path as the command line, normal window) while still holding it,
-// so that what was checked is what runs. Waits at most `idleWaitMs` for it
-// to become idle, then lets go of the file. False when the file is not the
-// expected one or Windows refuses to start it.
+// starts with "MZ", has the expected size and hash and is signed as
+// `publisher` requires, and starts it (its quoted path as the command line,
+// normal window) while still holding it, so that what was checked is what
+// runs. Waits at most `idleWaitMs` for it to become idle, then lets go of the
+// file. False when the file is not the expected one or Windows refuses to
+// start it.
+bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs,
+                   const Publisher& publisher);
+// What this program's own file requires, read on first use and kept: a
+// running exe cannot be written. Any thread.
+const Publisher& ownPublisher();
+
+// The same, with the publisher that this program's own file requires.
 bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs);
 
 // Writes "tem.vbs" (hidden) into the run directory and starts it with the

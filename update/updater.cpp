@@ -146,6 +146,9 @@ void Updater::begin(const Release& release, const std::string& downloadUrl,
   }
   state_ = State::Downloading;
   window_->setTimerInterval(ids::kTimer, 500);
+  // Read now, while the download runs, rather than between its end and the
+  // new version's start.
+  ownPublisher();
 }
 
 void Updater::refresh() {

@@ -4,8 +4,10 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
+#include "platform/files.h"
 #include "platform/hash.h"
 #include "platform/hex.h"
+#include "support/paths.h"
 #include "test_config.h"
 #include "update/version_file.h"
 
@@ -79,6 +81,27 @@ std::string signLines(std::string_view lines) {
   std::string message(update::kSignatureContext);
   message += lines;
   return std::string(lines) + "sig=" + platform::toHex(signWithTestKey(message)) + "\r\n";
+}
+
+std::string authenticodeSigned(const std::string& exe, TestPublisher who) {
+  static const TempFolder folder("kelvora-codesign");
+  const std::string name = who == TestPublisher::A ? "A" : "B";
+  const std::string key = unixPath(folder / (name + ".key"));
+  const std::string certificate = unixPath(folder / (name + ".crt"));
+  const std::string out = folder / "signed.exe";
+  if (!platform::fileExists(folder / (name + ".crt")) &&
+      !runUnix("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj '/CN=Kelvora Test "
+               "Publisher " + name + "' -addext extendedKeyUsage=codeSigning -keyout '" + key +
+               "' -out '" + certificate + "' 2>/dev/null")) {
+    return {};
+  }
+  ::DeleteFileA(out.c_str());
+  if (!runUnix("osslsigncode sign -certs '" + certificate + "' -key '" + key +
+               "' -h sha256 -in '" + unixPath(windowsPath(exe)) + "' -out '" + unixPath(out) +
+               "' >/dev/null")) {
+    return {};
+  }
+  return platform::readFile(out);
 }
 
 std::string signedVersionFile(std::string_view version, std::string_view exe) {

@@ -21,4 +21,13 @@ std::string signLines(std::string_view lines);
 // "[version]", the exe's "sha256=" and "size=" lines, then the signature.
 std::string signedVersionFile(std::string_view version, std::string_view exe);
 
+// Authenticode test publishers, "Kelvora Test Publisher A" and "B": each a
+// self-signed code-signing certificate and key made with openssl on first
+// use, kept in a temporary folder for the life of the test program.
+enum class TestPublisher { A, B };
+
+// The bytes of `exe` (a Windows path) signed by `who` with osslsigncode
+// (SHA-256); empty when signing fails.
+std::string authenticodeSigned(const std::string& exe, TestPublisher who);
+
 }  // namespace testing_support
