@@ -36,6 +36,14 @@ namespace {
 using namespace testing_support;
 namespace ids = app::ids;
 
+// GBK text, a token twice and a case variant that must stay.
+const std::string kChineseXml =
+    "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言 -->\r\n"
+    "<Data key=\"installedLanguages\">zh_CN</Data>\r\n<Data>中文zh_CN,ZH_CN</Data>\r\n";
+const std::string kEnglishXml =
+    "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言 -->\r\n"
+    "<Data key=\"installedLanguages\">en_US</Data>\r\n<Data>中文en_US,ZH_CN</Data>\r\n";
+
 // How a verb's run ended, and every top-level window of it that was shown.
 struct VerbRun {
   bool ended = false;
@@ -173,8 +181,8 @@ class ElevatedSwitchTest : public SwitchTest {
 };
 
 TEST_F(ElevatedSwitchTest, SetLanguageSwitchesBothWaysThenHasNothingToSwitch) {
-  const std::string chinese = sizedXml("zh_CN");
-  const std::string english = sizedXml("en_US");
+  const std::string& chinese = kChineseXml;
+  const std::string& english = kEnglishXml;
   useInstall(chinese);
   struct Row {
     const char* arguments;
@@ -202,7 +210,7 @@ TEST_F(ElevatedSwitchTest, SetLanguageSwitchesBothWaysThenHasNothingToSwitch) {
 }
 
 TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
-  const std::string chinese = sizedXml("zh_CN");
+  const std::string& chinese = kChineseXml;
   ASSERT_TRUE(platform::writeFile(xmlPath(), {chinese}));
   // Where a relative install path leads: the working folder, which is
   // whoever started it's to choose.
@@ -241,7 +249,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
 }
 
 TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
-  const std::string chinese = sizedXml("zh_CN");
+  const std::string& chinese = kChineseXml;
   useInstall(chinese);
   setMarker(false);
   const Immutable immutable(xmlPath());
