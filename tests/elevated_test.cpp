@@ -181,9 +181,7 @@ class ElevatedSwitchTest : public SwitchTest {
 };
 
 TEST_F(ElevatedSwitchTest, SetLanguageSwitchesBothWaysThenHasNothingToSwitch) {
-  const std::string& chinese = kChineseXml;
-  const std::string& english = kEnglishXml;
-  useInstall(chinese);
+  useInstall(kChineseXml);
   struct Row {
     const char* arguments;
     bool marker;  // present before, and so after: each user's own
@@ -191,10 +189,10 @@ TEST_F(ElevatedSwitchTest, SetLanguageSwitchesBothWaysThenHasNothingToSwitch) {
     const std::string& after;
   };
   const Row rows[] = {
-      {"--set-language en_US", false, 0, english},
-      {"--set-language en_US", true, 1, english},
-      {"--set-language zh_CN", true, 0, chinese},
-      {"--set-language zh_CN", false, 1, chinese},
+      {"--set-language en_US", false, 0, kEnglishXml},
+      {"--set-language en_US", true, 1, kEnglishXml},
+      {"--set-language zh_CN", true, 0, kChineseXml},
+      {"--set-language zh_CN", false, 1, kChineseXml},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.arguments) + (row.marker ? ", marker present" : ", no marker"));
@@ -210,8 +208,7 @@ TEST_F(ElevatedSwitchTest, SetLanguageSwitchesBothWaysThenHasNothingToSwitch) {
 }
 
 TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
-  const std::string& chinese = kChineseXml;
-  ASSERT_TRUE(platform::writeFile(xmlPath(), {chinese}));
+  ASSERT_TRUE(platform::writeFile(xmlPath(), {kChineseXml}));
   // Where a relative install path leads: the working folder, which is
   // whoever started it's to choose.
   const std::string relative = "AE\\";
@@ -219,7 +216,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
   for (const char* sub : {"work\\AE", "work\\AE\\AMT"}) {
     ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
   }
-  ASSERT_TRUE(platform::writeFile(planted, {chinese}));
+  ASSERT_TRUE(platform::writeFile(planted, {kChineseXml}));
   struct Row {
     const char* what;
     std::string installPath;  // empty: no value at all
@@ -239,8 +236,8 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
     const VerbRun verb = run(row.arguments);
     ASSERT_TRUE(verb.ended) << "did not end within a minute";
     EXPECT_EQ(verb.exitCode, row.code);
-    EXPECT_EQ(xml(), chinese);
-    EXPECT_EQ(platform::readFile(planted), chinese);
+    EXPECT_EQ(xml(), kChineseXml);
+    EXPECT_EQ(platform::readFile(planted), kChineseXml);
     EXPECT_EQ(markerPresent(), marker);
     EXPECT_TRUE(verb.shown.empty()) << "a window was shown: " << verb.shown.front();
     expectNoWorkingCopy(xmlPath());
@@ -249,8 +246,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
 }
 
 TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
-  const std::string& chinese = kChineseXml;
-  useInstall(chinese);
+  useInstall(kChineseXml);
   setMarker(false);
   const Immutable immutable(xmlPath());
   if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
@@ -279,7 +275,7 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
   EXPECT_TRUE(markerPresent()) << "the marker is toggled all the same";
   EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kEnglishWord);
   EXPECT_EQ(app.text(ids::kFileLanguageId), lang::kChineseWord) << "read again from the file";
-  EXPECT_EQ(xml(), chinese);
+  EXPECT_EQ(xml(), kChineseXml);
   expectNoWorkingCopy(xmlPath());
   EXPECT_TRUE(app.enabled(ids::kSwitchButtonId));
   EXPECT_TRUE(closesCleanly(app));
