@@ -6,8 +6,9 @@
 //                               window, the bare form, Kelvora with its server
 //                               refusing, hung, trickling, then answering a
 //                               signed file, and the build without a key
-//                               answered a plain one; and Kelvora signed
-//                               with Authenticode, its server refusing
+//                               answered a plain one; Kelvora signed with
+//                               Authenticode, its server refusing; and
+//                               Kelvora's --set-language from start to exit
 //   check                       the signed version file's check, in process
 //   start PROBE KELVORA N       startVerified on PROBE (the new version)
 //                               with KELVORA as the running exe, both
@@ -40,12 +41,14 @@
 #include "platform/hash.h"
 #include "platform/hex.h"
 #include "platform/message_loop.h"
+#include "platform/process.h"
 #include "platform/shell.h"
 #include "platform/signature.h"
 #include "platform/ui_post.h"
 #include "support/e2e_driver.h"
 #include "support/http_server.h"
 #include "support/paths.h"
+#include "support/scratch_key.h"
 #include "support/signing.h"
 #include "support/waits.h"
 #include "support/versions.h"
@@ -105,6 +108,44 @@ double timeKelvora(const std::string& exe) {
   return timeStart(exe, "Kelvora v", true, app::ids::kXmlPathEditId);
 }
 
+// A fake After Effects installation that the --set-language runs switch back
+// and forth: application.xml in a folder of its own, and InstallPath in the
+// 64-bit view while a run needs it, so that the window runs beside it find
+// none (as ever).
+class FakeInstall {
+ public:
+  FakeInstall() {
+    ::CreateDirectoryA((folder_ / "AMT").c_str(), nullptr);
+    std::string xml = "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<Configuration>\r\n";
+    for (int i = 0; i < 100; ++i) {
+      xml += "  <Data key=\"k" + std::to_string(i) + "\">zh_CN 中文说明</Data>\r\n";
+    }
+    platform::writeFile(folder_ / "AMT\\application.xml", {xml + "</Configuration>\r\n"});
+  }
+
+  // Milliseconds from starting `exe --set-language` with the language the
+  // file does not hold until the process has ended; -1 unless it switched.
+  double timeSwitch(const std::string& exe) {
+    testing_support::ScratchKey key(HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\After Effects\\16.0",
+                                    KEY_WOW64_64KEY);
+    key.set("", "InstallPath", REG_SZ, folder_.path() + "\\" + std::string(1, '\0'));
+    english_ = !english_;
+    const std::string line = "\"" + exe + "\" --set-language " +
+                             std::string(english_ ? lang::kEnglishToken : lang::kChineseToken);
+    const double begin = nowMs();
+    platform::UniqueKernelHandle process =
+        platform::startProcess(line, SW_SHOWNORMAL, exe, platform::tempFolder());
+    if (!process || ::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return -1;
+    const double elapsed = nowMs() - begin;
+    DWORD code = 1234;
+    return ::GetExitCodeProcess(process.get(), &code) && code == 0 ? elapsed : -1;
+  }
+
+ private:
+  testing_support::TempFolder folder_{"kelvora-bench-install"};
+  bool english_ = false;  // what the file holds
+};
+
 // Every window figure beside its floors, round by round, so that whatever
 // drifts meanwhile (the machine's other load, Wine's caches) hits all alike.
 // The refusing start has no server on the port; the others share one.
@@ -140,9 +181,13 @@ int windows(const std::string& kelvora, const std::string& unkeyed, const std::s
   timeKelvora(kelvora);
   timeKelvora(unkeyed);
   timeKelvora(signedKelvora);
-  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey, signedExe;
+  FakeInstall install;
+  install.timeSwitch(kelvora);
+  install.timeSwitch(kelvora);
+  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey, signedExe, verb;
   for (int i = 0; i < runs; ++i) {
     f.push_back(timeStart(floor, "Floor", false, 1));
+    verb.push_back(install.timeSwitch(kelvora));
     form.push_back(timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId));
     refusing.push_back(timeKelvora(kelvora));
     signedExe.push_back(timeKelvora(signedKelvora));
@@ -169,6 +214,7 @@ int windows(const std::string& kelvora, const std::string& unkeyed, const std::s
   report("signed_startup_ms", withKey);
   report("unsigned_startup_ms", withoutKey);
   report("window_signed_exe_ms", signedExe);
+  report("switch_verb_ms", verb);
   return 0;
 }
 

@@ -338,7 +338,7 @@ TEST_F(UpdaterTest, DllsPlantedBesideTheExeNeverLoad) {
   // is what Windows does: none of them is a KnownDLL.
   const std::vector<std::string> names = {"wininet", "bcrypt",    "mpr",     "crypt32",  "secur32",
                                           "winhttp", "cryptbase", "sspicli", "iertutil", "urlmon",
-                                          "userenv", "propsys",   "dwmapi"};
+                                          "userenv", "propsys",   "dwmapi",  "uxtheme"};
   const platform::Bytes planted = platform::readFile(testing_support::besideThisExe("planted.dll"));
   ASSERT_EQ(planted.substr(0, 2), "MZ");
   // Plants `dlls` beside a copy of the program in `dir` and starts it with

@@ -1,0 +1,387 @@
+// The elevated step end to end: its verbs run by the test as a process, and
+// the window handing a refused write to it. Under Wine "runas" elevates
+// nothing (the child gets the parent's token), so what is tested is the
+// plumbing: the second instance starts, with what, and its end reaches the
+// user. `chattr +i` stages the refused write.
+#include <windows.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "lang/switcher.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "support/e2e_driver.h"
+#include "support/http_server.h"
+#include "support/paths.h"
+#include "support/signing.h"
+#include "support/switch_fixture.h"
+#include "support/versions.h"
+#include "support/waits.h"
+#include "update/cleanup_script.h"
+#include "update/update_form.h"
+#include "update/updater.h"
+#include "update/version.h"
+
+namespace {
+
+using namespace testing_support;
+namespace ids = app::ids;
+
+// GBK text, a token twice and a case variant that must stay.
+const std::string kChineseXml =
+    "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言 -->\r\n"
+    "<Data key=\"installedLanguages\">zh_CN</Data>\r\n<Data>中文zh_CN,ZH_CN</Data>\r\n";
+const std::string kEnglishXml =
+    "<?xml version=\"1.0\" encoding=\"GBK\"?>\r\n<!-- 语言 -->\r\n"
+    "<Data key=\"installedLanguages\">en_US</Data>\r\n<Data>中文en_US,ZH_CN</Data>\r\n";
+
+// How a verb's run ended, and every top-level window of it that was shown.
+struct VerbRun {
+  bool ended = false;
+  DWORD exitCode = 0;
+  std::vector<std::string> shown;  // their titles, in the order seen
+};
+
+// Runs `exe` with `arguments` in `workDir`, asked to show its windows as
+// "runas" asks, until it ends (a minute at most). Its top-level windows are
+// looked at until then; each one seen visible goes to `onShown` once (a box
+// that waits for its answer gets it there).
+VerbRun runVerb(const std::string& exe, const std::string& arguments, const std::string& workDir,
+                const std::function<void(HWND)>& onShown = {}) {
+  VerbRun run;
+  platform::UniqueKernelHandle process =
+      platform::startProcess("\"" + exe + "\" " + arguments, SW_SHOWNORMAL, exe, workDir);
+  if (!process) return run;
+  const DWORD pid = ::GetProcessId(process.get());
+  std::set<HWND> seen;
+  const ULONGLONG end = ::GetTickCount64() + 60000;
+  for (;;) {
+    const bool ended = ::WaitForSingleObject(process.get(), 2) == WAIT_OBJECT_0;
+    for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+      DWORD owner = 0;
+      ::GetWindowThreadProcessId(w, &owner);
+      if (owner != pid || !::IsWindowVisible(w) || !seen.insert(w).second) continue;
+      run.shown.push_back(windowText(w));
+      if (onShown) onShown(w);
+    }
+    if (ended) break;
+    if (::GetTickCount64() >= end) {
+      ::TerminateProcess(process.get(), 99);
+      return run;
+    }
+  }
+  run.ended = ::GetExitCodeProcess(process.get(), &run.exitCode) != 0;
+  return run;
+}
+
+// The command line `process` was started with, read from its own memory (a
+// process of this one's word size); empty when it cannot be read.
+std::string commandLineOf(HANDLE process) {
+  using Query = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic = {};
+  PEB peb = {};
+  RTL_USER_PROCESS_PARAMETERS parameters = {};
+  if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+      !::ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+      !::ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters,
+                           nullptr)) {
+    return {};
+  }
+  std::wstring wide(parameters.CommandLine.Length / sizeof(WCHAR), L'\0');
+  if (wide.empty() || !::ReadProcessMemory(process, parameters.CommandLine.Buffer, wide.data(),
+                                           parameters.CommandLine.Length, nullptr)) {
+    return {};
+  }
+  std::string line(wide.size() * 2, '\0');
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                      line.data(), static_cast<int>(line.size()), nullptr, nullptr);
+  line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return line;
+}
+
+// Adds to `lines` the command line of every Kelvora.exe running now but
+// `self`: the second instances, while they run.
+void noteOtherInstances(DWORD self, std::set<std::string>& lines) {
+  platform::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+       more = ::Process32Next(snapshot.get(), &entry)) {
+    if (entry.th32ProcessID == self || ::lstrcmpiA(entry.szExeFile, "Kelvora.exe") != 0) continue;
+    platform::UniqueKernelHandle other(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
+    if (other) {
+      if (std::string line = commandLineOf(other.get()); !line.empty()) lines.insert(line);
+    }
+  }
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A visible top-level window of any process but `except` with this caption
+// and this text: a box the second instance shows on its own.
+HWND boxOfAnother(DWORD except, const std::string& caption, const std::string& text) {
+  for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner != except && ::IsWindowVisible(w) && windowText(w) == caption &&
+        windowText(::GetDlgItem(w, 0xFFFF)) == text) {
+      return w;
+    }
+  }
+  return nullptr;
+}
+
+// The file or folder made immutable, so that Windows refuses this user (and
+// every other) the write with access denied; made mutable again however the
+// test ends, or nothing could delete it afterwards.
+class Immutable {
+ public:
+  explicit Immutable(const std::string& path) : unix_(unixPath(path)) {
+    made_ = !unix_.empty() && runUnix("chattr +i '" + unix_ + "'");
+  }
+  ~Immutable() {
+    if (!unix_.empty()) runUnix("chattr -i '" + unix_ + "'");
+  }
+  Immutable(const Immutable&) = delete;
+  Immutable& operator=(const Immutable&) = delete;
+  bool made() const { return made_; }
+
+ private:
+  std::string unix_;
+  bool made_ = false;
+};
+
+constexpr char kChattrRefused[] =
+    "chattr +i is refused here (not root, or a file system without the flag): no refused write "
+    "can be staged";
+
+class ElevatedSwitchTest : public SwitchTest {
+ protected:
+  VerbRun run(const std::string& arguments) {
+    return runVerb(g_exePath, arguments, *root_ / "work");
+  }
+  void expectNoWorkingCopy(const std::string& xml) {
+    EXPECT_FALSE(platform::fileExists(xml + std::string(platform::kReplaceSuffix)));
+  }
+};
+
+TEST_F(ElevatedSwitchTest, SetLanguageSwitchesBothWaysThenHasNothingToSwitch) {
+  useInstall(kChineseXml);
+  struct Row {
+    const char* arguments;
+    bool marker;  // present before, and so after: each user's own
+    DWORD code;
+    const std::string& after;
+  };
+  const Row rows[] = {
+      {"--set-language en_US", false, 0, kEnglishXml},
+      {"--set-language en_US", true, 1, kEnglishXml},
+      {"--set-language zh_CN", true, 0, kChineseXml},
+      {"--set-language zh_CN", false, 1, kChineseXml},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.arguments) + (row.marker ? ", marker present" : ", no marker"));
+    setMarker(row.marker);
+    const VerbRun verb = run(row.arguments);
+    ASSERT_TRUE(verb.ended) << "did not end within a minute";
+    EXPECT_EQ(verb.exitCode, row.code);
+    EXPECT_EQ(xml(), row.after);
+    EXPECT_EQ(markerPresent(), row.marker) << "the marker is untouched";
+    EXPECT_TRUE(verb.shown.empty()) << "a window was shown: " << verb.shown.front();
+    expectNoWorkingCopy(xmlPath());
+  }
+}
+
+TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
+  ASSERT_TRUE(platform::writeFile(xmlPath(), {kChineseXml}));
+  // Where a relative install path leads: the working folder, which is
+  // whoever started it's to choose.
+  const std::string relative = "AE\\";
+  const std::string planted = *root_ / ("work\\" + relative + "AMT\\application.xml");
+  for (const char* sub : {"work\\AE", "work\\AE\\AMT"}) {
+    ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
+  }
+  ASSERT_TRUE(platform::writeFile(planted, {kChineseXml}));
+  struct Row {
+    const char* what;
+    std::string installPath;  // empty: no value at all
+    const char* arguments;
+    DWORD code;
+  };
+  const Row rows[] = {
+      {"no install path", "", "--set-language en_US", 2},
+      {"a relative install path", relative, "--set-language en_US", 2},
+      {"a wrong word", installDir(), "--set-language fr_FR", 3},
+  };
+  bool marker = false;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (!row.installPath.empty()) setInstallPath(keys_->view64, row.installPath);
+    setMarker(marker = !marker);
+    const VerbRun verb = run(row.arguments);
+    ASSERT_TRUE(verb.ended) << "did not end within a minute";
+    EXPECT_EQ(verb.exitCode, row.code);
+    EXPECT_EQ(xml(), kChineseXml);
+    EXPECT_EQ(platform::readFile(planted), kChineseXml);
+    EXPECT_EQ(markerPresent(), marker);
+    EXPECT_TRUE(verb.shown.empty()) << "a window was shown: " << verb.shown.front();
+    expectNoWorkingCopy(xmlPath());
+    expectNoWorkingCopy(planted);
+  }
+}
+
+TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
+  useInstall(kChineseXml);
+  setMarker(false);
+  const Immutable immutable(xmlPath());
+  if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  RunningApp app;
+  start(app);
+  postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
+  // The window's own try and the instance's each take a second of retries
+  // before they give up: long enough to see the instance run.
+  std::set<std::string> instances;
+  HWND box = nullptr;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        noteOtherInstances(app.processId(), instances);
+        return (box = app.findWindow("切换提示", true)) != nullptr;
+      },
+      30000, false, 2))
+      << "no box";
+  EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), lang::kNotChangedText);
+  ASSERT_EQ(instances.size(), 1u) << "one second instance";
+  const std::string& line = *instances.begin();
+  EXPECT_NE(line.find("Kelvora.exe"), std::string::npos) << line;
+  EXPECT_TRUE(endsWith(line, " --set-language en_US")) << line;
+  postClick(::GetDlgItem(box, IDOK));
+  ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 5000));
+  ASSERT_TRUE(app.settled());
+  EXPECT_TRUE(markerPresent()) << "the marker is toggled all the same";
+  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kEnglishWord);
+  EXPECT_EQ(app.text(ids::kFileLanguageId), lang::kChineseWord) << "read again from the file";
+  EXPECT_EQ(xml(), kChineseXml);
+  expectNoWorkingCopy(xmlPath());
+  EXPECT_TRUE(app.enabled(ids::kSwitchButtonId));
+  EXPECT_TRUE(closesCleanly(app));
+}
+
+// A copy of the program in a run folder of its own, and the update server.
+class ElevatedUpdateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    exe_ = runDir_ / "Kelvora.exe";
+    ASSERT_TRUE(::CopyFileA(g_exePath.c_str(), exe_.c_str(), FALSE));
+    probe_ = platform::readFile(besideThisExe("update_probe.exe"));
+    ASSERT_EQ(probe_.substr(0, 2), "MZ");
+    server_ = std::make_unique<HttpServer>();
+    ASSERT_TRUE(server_->listening());
+    server_->route(kExePath, answer(200, probe_));
+  }
+
+  std::string newExe() const { return runDir_ / update::updateFileName(newerVersion()); }
+  bool probeStarted() const { return platform::fileExists(runDir_ / "probe-started.txt"); }
+
+  TempFolder runDir_{"kelvora-elevated"};
+  std::string exe_;
+  platform::Bytes probe_;
+  std::unique_ptr<HttpServer> server_;
+};
+
+TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
+  std::string forged = signedVersionFile(newerVersion(), probe_);
+  char& lastDigit = forged[forged.size() - 3];  // of the signature
+  lastDigit = lastDigit == '0' ? '1' : '0';
+  struct Row {
+    const char* what;
+    std::string versionFile;
+    DWORD code;
+    const char* told;  // the text of its own "更新提示" box, if any
+  };
+  const Row rows[] = {
+      {"the same version", signedVersionFile(ownVersion(), probe_), 1, nullptr},
+      {"a forged version file", forged, 4, update::kNoReleaseText},
+      // Last: the new version is started, and it would be seen for the rows before.
+      {"a newer signed version", signedVersionFile(newerVersion(), probe_), 0, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    server_->route(kVersionPath, answer(200, row.versionFile));
+    const int downloads = server_->hits(kExePath);
+    std::vector<std::string> told;
+    const VerbRun verb = runVerb(exe_, "--update", runDir_.path(), [&](HWND w) {
+      if (windowText(w) != "更新提示") return;
+      told.push_back(windowText(::GetDlgItem(w, 0xFFFF)));
+      postClick(::GetDlgItem(w, IDOK));
+    });
+    ASSERT_TRUE(verb.ended) << "did not end within a minute";
+    EXPECT_EQ(verb.exitCode, row.code);
+    EXPECT_EQ(told, row.told ? std::vector<std::string>{row.told} : std::vector<std::string>{});
+    EXPECT_FALSE(platform::fileExists(runDir_ / update::kDownloadTempName));
+    EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe stays for tem.vbs to remove";
+    if (row.code == 0) {
+      EXPECT_EQ(platform::readFile(newExe()), probe_);
+      EXPECT_TRUE(platform::fileExists(runDir_ / update::kCleanupScriptName));
+      EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version started";
+    } else {
+      EXPECT_TRUE(verb.shown.size() == told.size()) << "no window but its box";
+      EXPECT_EQ(server_->hits(kExePath), downloads) << "nothing downloaded";
+      EXPECT_FALSE(platform::fileExists(newExe()));
+      EXPECT_FALSE(platform::fileExists(runDir_ / update::kCleanupScriptName));
+    }
+  }
+}
+
+TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndTheWindowGoesOn) {
+  server_->route(kVersionPath, answer(200, signedVersionFile(newerVersion(), probe_)));
+  const Immutable immutable(runDir_.path());
+  if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  RunningApp app;
+  ASSERT_TRUE(app.launch(runDir_.path(), exe_));
+  HWND prompt = app.waitForWindow("更新提示", true, 30000);
+  ASSERT_NE(prompt, nullptr) << "no update prompt";
+  ASSERT_TRUE(app.waitForMainWindow());
+  postClick(::GetDlgItem(prompt, IDOK));
+  // The instance's own box, shown by another process than the window's.
+  std::set<std::string> instances;
+  HWND box = nullptr;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        noteOtherInstances(app.processId(), instances);
+        box = boxOfAnother(app.processId(), "更新提示", update::kCannotWriteText);
+        return box != nullptr;
+      },
+      30000, false, 2))
+      << "the instance said nothing";
+  ASSERT_EQ(instances.size(), 1u) << "one second instance";
+  const std::string& line = *instances.begin();
+  EXPECT_TRUE(endsWith(line, " --update")) << line;
+  EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
+  postClick(::GetDlgItem(box, IDOK));
+  ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
+      << "the window goes on";
+  EXPECT_TRUE(app.running());
+  ASSERT_TRUE(app.settled());
+  EXPECT_EQ(app.title(), ownTitle());
+  EXPECT_EQ(app.findWindow("更新提示", true), nullptr) << "the window says nothing of its own";
+  EXPECT_EQ(server_->hits(kExePath), 0);
+  EXPECT_FALSE(platform::fileExists(newExe()));
+  EXPECT_TRUE(closesCleanly(app));
+}
+
+}  // namespace
