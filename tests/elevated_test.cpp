@@ -303,7 +303,56 @@ class ElevatedUpdateTest : public ::testing::Test {
   std::unique_ptr<HttpServer> server_;
 };
 
+// Where Windows keeps the files it deletes at the next restart. The test
+// puts the value back as it found it, so that the prefix's next boot
+// deletes nothing of ours.
+class PendingRenames {
+ public:
+  PendingRenames() { saved_ = read(&had_); }
+  ~PendingRenames() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key)) return;
+    if (had_) {
+      ::RegSetValueExA(key, kValue, 0, REG_MULTI_SZ,
+                       reinterpret_cast<const BYTE*>(saved_.data()),
+                       static_cast<DWORD>(saved_.size()));
+    } else {
+      ::RegDeleteValueA(key, kValue);
+    }
+    ::RegCloseKey(key);
+  }
+  // Whether a delete of `path` at the next restart is asked for.
+  bool names(const std::string& path) const {
+    bool had = false;
+    return read(&had).find(path + std::string(1, '\0')) != std::string::npos;
+  }
+
+ private:
+  static constexpr char kKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+  static constexpr char kValue[] = "PendingFileRenameOperations";
+  static std::string read(bool* had) {
+    *had = false;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key)) {
+      return {};
+    }
+    DWORD size = 0;
+    std::string data;
+    if (!::RegQueryValueExA(key, kValue, nullptr, nullptr, nullptr, &size)) {
+      data.resize(size);
+      *had = !::RegQueryValueExA(key, kValue, nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(data.data()), &size);
+      data.resize(*had ? size : 0);
+    }
+    ::RegCloseKey(key);
+    return data;
+  }
+  bool had_ = false;
+  std::string saved_;
+};
+
 TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
+  const PendingRenames pending;
   std::string forged = signedVersionFile(newerVersion(), probe_);
   char& lastDigit = forged[forged.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
@@ -333,16 +382,18 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     EXPECT_EQ(verb.exitCode, row.code);
     EXPECT_EQ(told, row.told ? std::vector<std::string>{row.told} : std::vector<std::string>{});
     EXPECT_FALSE(platform::fileExists(runDir_ / update::kDownloadTempName));
-    EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe stays for tem.vbs to remove";
+    EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe stays until the next restart";
+    // No script host runs as administrator: it would take its COM classes
+    // from the user's own registry.
+    EXPECT_FALSE(platform::fileExists(runDir_ / update::kCleanupScriptName));
+    EXPECT_EQ(pending.names(exe_), row.code == 0) << "the old exe goes at the next restart";
     if (row.code == 0) {
       EXPECT_EQ(platform::readFile(newExe()), probe_);
-      EXPECT_TRUE(platform::fileExists(runDir_ / update::kCleanupScriptName));
       EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version started";
     } else {
       EXPECT_TRUE(verb.shown.size() == told.size()) << "no window but its box";
       EXPECT_EQ(server_->hits(kExePath), downloads) << "nothing downloaded";
       EXPECT_FALSE(platform::fileExists(newExe()));
-      EXPECT_FALSE(platform::fileExists(runDir_ / update::kCleanupScriptName));
     }
   }
 }
