@@ -7,7 +7,9 @@ constexpr std::string_view kSetEnglish = "--set-language en_US";
 constexpr std::string_view kSetChinese = "--set-language zh_CN";
 constexpr std::string_view kUpdate = "--update";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // The program's name ends at its closing quote, or at the first blank when
 // it is not quoted; the way Windows itself splits it off.
@@ -39,10 +41,14 @@ Verb parseCommandLine(std::string_view commandLine) {
 
 std::string_view argumentsFor(Verb verb) {
   switch (verb) {
-    case Verb::SetEnglish: return kSetEnglish;
-    case Verb::SetChinese: return kSetChinese;
-    case Verb::Update: return kUpdate;
-    default: return {};
+    case Verb::SetEnglish:
+      return kSetEnglish;
+    case Verb::SetChinese:
+      return kSetChinese;
+    case Verb::Update:
+      return kUpdate;
+    default:
+      return {};
   }
 }
 

@@ -9,11 +9,11 @@
 namespace app {
 
 enum class Verb {
-  Window,          // no arguments: the main window, as the user
-  SetEnglish,      // "--set-language en_US"
-  SetChinese,      // "--set-language zh_CN"
-  Update,          // "--update"
-  Refused,         // anything else: end at once, touching nothing
+  Window,      // no arguments: the main window, as the user
+  SetEnglish,  // "--set-language en_US"
+  SetChinese,  // "--set-language zh_CN"
+  Update,      // "--update"
+  Refused,     // anything else: end at once, touching nothing
 };
 
 // The whole command line as Windows hands it over (GetCommandLine): the

@@ -41,8 +41,9 @@ namespace {
 int setLanguage(std::string_view token) {
   registry::RegistryTool registry;
   registry.probe64BitWindows();
-  lang::WindowsSwitchSystem system(
-      [&registry] { return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue); });
+  lang::WindowsSwitchSystem system([&registry] {
+    return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue);
+  });
   return lang::setMachineLanguage(system, token);
 }
 
@@ -72,10 +73,14 @@ int update() {
 
 int runElevatedStep(Verb verb) {
   switch (verb) {
-    case Verb::SetEnglish: return setLanguage(lang::kEnglishToken);
-    case Verb::SetChinese: return setLanguage(lang::kChineseToken);
-    case Verb::Update: return update();
-    default: return lang::kRefused;
+    case Verb::SetEnglish:
+      return setLanguage(lang::kEnglishToken);
+    case Verb::SetChinese:
+      return setLanguage(lang::kChineseToken);
+    case Verb::Update:
+      return update();
+    default:
+      return lang::kRefused;
   }
 }
 

@@ -114,7 +114,8 @@ bool Program::updateElevated() {
     result = platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)));
   }
   ::EnableWindow(mainWindow_->hwnd(), TRUE);
-  if (result.kind == platform::ElevatedResult::Ended && result.exitCode == update::kUpdateInstalled) {
+  if (result.kind == platform::ElevatedResult::Ended &&
+      result.exitCode == update::kUpdateInstalled) {
     // At once: tem.vbs removes this exe a second after it has ended.
     platform::quitMessageLoop(0);
     return true;

@@ -73,9 +73,12 @@ bool Switcher::rewrite(const std::string& path, std::string_view from, std::stri
   const std::string changed = replaceToken(contents, from, to, system_.leadBytes(), &count);
   if (count == 0) return false;
   switch (system_.replaceFile(path, changed)) {
-    case ReplaceResult::Replaced: return true;
-    case ReplaceResult::Failed: return false;  // read-only or in use: no rights would help
-    case ReplaceResult::Denied: break;
+    case ReplaceResult::Replaced:
+      return true;
+    case ReplaceResult::Failed:
+      return false;  // read-only or in use: no rights would help
+    case ReplaceResult::Denied:
+      break;
   }
   // Only the installation's own file goes to the elevated step, which finds
   // it by itself: a path typed into the box is the user's to write.

@@ -22,9 +22,9 @@ ElevatedResult runElevatedAndWait(const std::string& arguments) {
   info.lpParameters = arguments.c_str();
   info.nShow = SW_SHOWNORMAL;
   if (!::ShellExecuteExA(&info)) {
-    return {::GetLastError() == ERROR_CANCELLED ? ElevatedResult::Declined
-                                                : ElevatedResult::NotStarted,
-            0};
+    return {
+        ::GetLastError() == ERROR_CANCELLED ? ElevatedResult::Declined : ElevatedResult::NotStarted,
+        0};
   }
   UniqueKernelHandle process(info.hProcess);
   if (!process) return {};
@@ -38,9 +38,8 @@ bool canCreateFilesIn(const std::string& folder) {
   // Only Windows saying no counts: a name someone took (they could guess it)
   // or a full disk must not send the update to an elevated instance in a
   // folder the user can write after all.
-  const std::string stem =
-      "kelvora-probe-" + std::to_string(::GetCurrentProcessId()) + "-" +
-      std::to_string(::GetTickCount64());
+  const std::string stem = "kelvora-probe-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                           std::to_string(::GetTickCount64());
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string probe =
         joinPath(folder, stem + "-" + std::to_string(attempt) + ".tmp", ansiLeadBytes());

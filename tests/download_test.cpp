@@ -282,7 +282,7 @@ platform::InternetSession* g_abortWithin = nullptr;
 HINTERNET WINAPI connectThenAbort(HINTERNET session, LPCSTR host, INTERNET_PORT port, LPCSTR user,
                                   LPCSTR password, DWORD service, DWORD flags, DWORD_PTR context) {
   const HINTERNET handle = platform::winInet().InternetConnectA(session, host, port, user, password,
-                                                               service, flags, context);
+                                                                service, flags, context);
   g_abortWithin->abort();
   return handle;
 }
@@ -290,7 +290,7 @@ HINTERNET WINAPI openRequestThenAbort(HINTERNET connection, LPCSTR verb, LPCSTR 
                                       LPCSTR version, LPCSTR referrer, LPCSTR* accept, DWORD flags,
                                       DWORD_PTR context) {
   const HINTERNET handle = platform::winInet().HttpOpenRequestA(connection, verb, object, version,
-                                                               referrer, accept, flags, context);
+                                                                referrer, accept, flags, context);
   g_abortWithin->abort();
   return handle;
 }

@@ -313,8 +313,7 @@ class PendingRenames {
     HKEY key = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key)) return;
     if (had_) {
-      ::RegSetValueExA(key, kValue, 0, REG_MULTI_SZ,
-                       reinterpret_cast<const BYTE*>(saved_.data()),
+      ::RegSetValueExA(key, kValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(saved_.data()),
                        static_cast<DWORD>(saved_.size()));
     } else {
       ::RegDeleteValueA(key, kValue);

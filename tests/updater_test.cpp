@@ -294,7 +294,7 @@ TEST_F(UpdaterTest, FaultyTransfersStartNothing) {
     const char* what;
     Response exe;
     std::string version;
-    const char* told;  // what the user is told
+    const char* told;        // what the user is told
     bool signedByA = false;  // the running Kelvora; from this row on
   };
   const Case cases[] = {
@@ -350,7 +350,8 @@ TEST_F(UpdaterTest, DllsPlantedBesideTheExeNeverLoad) {
     auto nativeFirst = std::make_unique<testing_support::ScratchKey>(
         HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Kelvora.exe");
     for (const std::string& name : dlls) {
-      if (!platform::writeFile(dir + "\\" + name + ".dll", {planted})) return decltype(nativeFirst)();
+      if (!platform::writeFile(dir + "\\" + name + ".dll", {planted}))
+        return decltype(nativeFirst)();
       nativeFirst->set("DllOverrides", name, REG_SZ, std::string("native,builtin", 15));
     }
     const std::string exe = dir + "\\Kelvora.exe";

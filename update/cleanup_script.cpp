@@ -16,8 +16,7 @@ std::string cleanupScript(std::string_view runDirectory, std::string_view exeNam
   return text;
 }
 
-std::optional<std::string> cleanupScriptFor(std::string_view runDirectory,
-                                            std::string_view exeName,
+std::optional<std::string> cleanupScriptFor(std::string_view runDirectory, std::string_view exeName,
                                             std::u16string_view widePath,
                                             std::u16string_view roundTrip,
                                             const platform::LeadBytes& lead) {

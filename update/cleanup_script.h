@@ -24,8 +24,7 @@ std::string cleanupScript(std::string_view runDirectory, std::string_view exeNam
 // differ or `widePath` is empty (the ANSI name may be another file's), or
 // when the path holds `"` (it would end the script's string) or `?`, `*`
 // (wildcards to DeleteFile).
-std::optional<std::string> cleanupScriptFor(std::string_view runDirectory,
-                                            std::string_view exeName,
+std::optional<std::string> cleanupScriptFor(std::string_view runDirectory, std::string_view exeName,
                                             std::u16string_view widePath,
                                             std::u16string_view roundTrip,
                                             const platform::LeadBytes& lead);

@@ -40,8 +40,8 @@ std::u16string ownPathWide() {
 }
 
 std::u16string widened(const std::string& ansi) {
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::u16string wide(n > 0 ? n : 0, u'\0');
   if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
                                       reinterpret_cast<LPWSTR>(wide.data()), n) != n) {

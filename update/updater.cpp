@@ -90,17 +90,16 @@ void Updater::startNewest(const std::string& versionUrl, const std::string& down
                           const std::string& ownVersion) {
   if (state_ != State::Idle || engine_.running()) return end(kUpdateFailed);
   state_ = State::Fetching;
-  fetchRelease(versionUrl, publicKey_,
-               platform::guarded(life_, [this, downloadUrl, ownVersion](
-                                            std::optional<Release> release) {
-                 state_ = State::Idle;
-                 if (!release) {
-                   platform::messageBox(kNoReleaseText, "更新提示", MB_OK | MB_ICONERROR);
-                   return end(kUpdateFailed);
-                 }
-                 if (!versionLess(ownVersion, release->version)) return end(kNoNewerVersion);
-                 begin(*release, downloadUrl, updateFileName(release->version));
-               }));
+  auto answered = [this, downloadUrl, ownVersion](std::optional<Release> release) {
+    state_ = State::Idle;
+    if (!release) {
+      platform::messageBox(kNoReleaseText, "更新提示", MB_OK | MB_ICONERROR);
+      return end(kUpdateFailed);
+    }
+    if (!versionLess(ownVersion, release->version)) return end(kNoNewerVersion);
+    begin(*release, downloadUrl, updateFileName(release->version));
+  };
+  fetchRelease(versionUrl, publicKey_, platform::guarded(life_, std::move(answered)));
 }
 
 void Updater::end(UpdateEnd how) {

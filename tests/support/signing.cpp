@@ -91,14 +91,14 @@ std::string authenticodeSigned(const std::string& exe, TestPublisher who) {
   const std::string out = folder / "signed.exe";
   if (!platform::fileExists(folder / (name + ".crt")) &&
       !runUnix("openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj '/CN=Kelvora Test "
-               "Publisher " + name + "' -addext extendedKeyUsage=codeSigning -keyout '" + key +
-               "' -out '" + certificate + "' 2>/dev/null")) {
+               "Publisher " +
+               name + "' -addext extendedKeyUsage=codeSigning -keyout '" + key + "' -out '" +
+               certificate + "' 2>/dev/null")) {
     return {};
   }
   ::DeleteFileA(out.c_str());
-  if (!runUnix("osslsigncode sign -certs '" + certificate + "' -key '" + key +
-               "' -h sha256 -in '" + unixPath(windowsPath(exe)) + "' -out '" + unixPath(out) +
-               "' >/dev/null")) {
+  if (!runUnix("osslsigncode sign -certs '" + certificate + "' -key '" + key + "' -h sha256 -in '" +
+               unixPath(windowsPath(exe)) + "' -out '" + unixPath(out) + "' >/dev/null")) {
     return {};
   }
   return platform::readFile(out);
