@@ -11,6 +11,19 @@ const LeadBytes& ansiLeadBytes() {
   return lead;
 }
 
+std::u16string ansiToWide(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  const int bytes = static_cast<int>(ansi.size());
+  const int units = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, nullptr, 0);
+  if (units <= 0) return {};
+  std::u16string out(static_cast<std::size_t>(units), u'\0');
+  if (::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, reinterpret_cast<LPWSTR>(out.data()),
+                            units) != units) {
+    return {};
+  }
+  return out;
+}
+
 std::u16string ansiRoundTrip(std::u16string_view wide) {
   if (wide.empty()) return {};
   const auto* source = reinterpret_cast<LPCWSTR>(wide.data());
@@ -25,14 +38,7 @@ std::u16string ansiRoundTrip(std::u16string_view wide) {
                             nullptr, nullptr) != bytes) {
     return {};
   }
-  const int back = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, nullptr, 0);
-  if (back <= 0) return {};
-  std::u16string out(static_cast<std::size_t>(back), u'\0');
-  if (::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, reinterpret_cast<LPWSTR>(out.data()),
-                            back) != back) {
-    return {};
-  }
-  return out;
+  return ansiToWide(ansi);
 }
 
 }  // namespace platform

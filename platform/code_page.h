@@ -13,6 +13,10 @@ namespace platform {
 // kept; 936 and 932 have lead bytes, 1252 none. Any thread.
 const LeadBytes& ansiLeadBytes();
 
+// `ansi` (the ANSI code page) as UTF-16; empty when the conversion fails.
+// Any thread.
+std::u16string ansiToWide(std::string_view ansi);
+
 // `wide` converted to the ANSI code page without best fit (a character the
 // code page cannot hold becomes its default character) and back again: equal
 // to `wide` only when its ANSI form names exactly it. Empty when a

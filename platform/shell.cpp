@@ -36,6 +36,20 @@ std::string exePath() {
   }
 }
 
+std::u16string exePathWide() {
+  std::u16string path(MAX_PATH, u'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, reinterpret_cast<LPWSTR>(path.data()),
+                                         static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 std::string runDirectory() {
   const std::string path = exePath();
   const auto slash = findLastOf(path, "\\/", ansiLeadBytes());

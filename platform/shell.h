@@ -15,6 +15,9 @@ std::string tempFolder();
 
 // The running executable's full path; empty when Windows cannot say.
 std::string exePath();
+// The same as Windows holds it, in UTF-16: it names the file exactly where
+// the ANSI form cannot.
+std::u16string exePathWide();
 
 // The folder of the running executable, without a trailing separator.
 std::string runDirectory();

@@ -12,6 +12,7 @@
 #include "platform/in_place.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "platform/shell.h"
 #include "platform/system_library.h"
 #include "platform/code_page.h"
 #include "update/cleanup_script.h"
@@ -24,36 +25,11 @@ bool readHead(HANDLE file, char (&head)[2]) {
   return ::ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
 }
 
-// This program's path as Windows holds it; empty when Windows cannot say.
-std::u16string ownPathWide() {
-  std::u16string path(MAX_PATH, u'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, reinterpret_cast<LPWSTR>(path.data()),
-                                         static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-std::u16string widened(const std::string& ansi) {
-  const int n =
-      ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::u16string wide(n > 0 ? n : 0, u'\0');
-  if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                      reinterpret_cast<LPWSTR>(wide.data()), n) != n) {
-    return {};
-  }
-  return wide;
-}
-
 // A signed running program takes only a new version from its own signer.
 bool signedAsRequired(HANDLE file, const std::string& path, const Publisher& publisher) {
   if (!publisher.required) return true;
-  const std::optional<std::u16string> signer = platform::verifiedSigner(file, widened(path));
+  const std::optional<std::u16string> signer =
+      platform::verifiedSigner(file, platform::ansiToWide(path));
   return signer && !publisher.subject.empty() && *signer == publisher.subject;
 }
 
@@ -73,7 +49,7 @@ Publisher requiredPublisher(const std::u16string& runningExe) {
 
 const Publisher& ownPublisher() {
   static const Publisher publisher = [] {
-    const std::u16string own = ownPathWide();
+    const std::u16string own = platform::exePathWide();
     return own.empty() ? Publisher{true, {}} : requiredPublisher(own);
   }();
   return publisher;
@@ -113,7 +89,7 @@ bool removeAtRestart(const std::string& path) {
 
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName) {
-  const std::u16string wide = ownPathWide();
+  const std::u16string wide = platform::exePathWide();
   const std::optional<std::string> text = cleanupScriptFor(
       runDirectory, exeName, wide, platform::ansiRoundTrip(wide), platform::ansiLeadBytes());
   // No script for a name it could not delete exactly: the old exe stays.
