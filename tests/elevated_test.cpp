@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -110,9 +111,11 @@ std::string commandLineOf(HANDLE process) {
   return line;
 }
 
-// Adds to `lines` the command line of every Kelvora.exe running now but
-// `self`: the second instances, while they run.
-void noteOtherInstances(DWORD self, std::set<std::string>& lines) {
+// Notes, by process id, the command line of every Kelvora.exe running now but
+// `self`: the second instances, while they run. A later read replaces an
+// earlier one: a process caught while Wine still builds its parameters can
+// read as something else for a moment.
+void noteOtherInstances(DWORD self, std::map<DWORD, std::string>& lines) {
   platform::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return;
   PROCESSENTRY32 entry = {};
@@ -123,9 +126,17 @@ void noteOtherInstances(DWORD self, std::set<std::string>& lines) {
     platform::UniqueKernelHandle other(
         ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
     if (other) {
-      if (std::string line = commandLineOf(other.get()); !line.empty()) lines.insert(line);
+      if (std::string line = commandLineOf(other.get()); !line.empty()) {
+        lines[entry.th32ProcessID] = std::move(line);
+      }
     }
   }
+}
+
+std::string listed(const std::map<DWORD, std::string>& lines) {
+  std::string text;
+  for (const auto& [pid, line] : lines) text += std::to_string(pid) + ": " + line + "\n";
+  return text;
 }
 
 bool endsWith(const std::string& text, const std::string& end) {
@@ -255,7 +266,7 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
   postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
   // The window's own try and the instance's each take a second of retries
   // before they give up: long enough to see the instance run.
-  std::set<std::string> instances;
+  std::map<DWORD, std::string> instances;
   HWND box = nullptr;
   ASSERT_TRUE(waitFor(
       [&] {
@@ -265,8 +276,8 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
       30000, false, 2))
       << "no box";
   EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), lang::kNotChangedText);
-  ASSERT_EQ(instances.size(), 1u) << "one second instance";
-  const std::string& line = *instances.begin();
+  ASSERT_EQ(instances.size(), 1u) << "one second instance:\n" << listed(instances);
+  const std::string& line = instances.begin()->second;
   EXPECT_NE(line.find("Kelvora.exe"), std::string::npos) << line;
   EXPECT_TRUE(endsWith(line, " --set-language en_US")) << line;
   postClick(::GetDlgItem(box, IDOK));
@@ -408,7 +419,7 @@ TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndT
   ASSERT_TRUE(app.waitForMainWindow());
   postClick(::GetDlgItem(prompt, IDOK));
   // The instance's own box, shown by another process than the window's.
-  std::set<std::string> instances;
+  std::map<DWORD, std::string> instances;
   HWND box = nullptr;
   ASSERT_TRUE(waitFor(
       [&] {
@@ -418,8 +429,9 @@ TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndT
       },
       30000, false, 2))
       << "the instance said nothing";
-  ASSERT_EQ(instances.size(), 1u) << "one second instance";
-  const std::string& line = *instances.begin();
+  noteOtherInstances(app.processId(), instances);  // read again while its box shows
+  ASSERT_EQ(instances.size(), 1u) << "one second instance:\n" << listed(instances);
+  const std::string& line = instances.begin()->second;
   EXPECT_TRUE(endsWith(line, " --update")) << line;
   EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
   postClick(::GetDlgItem(box, IDOK));
