@@ -111,45 +111,71 @@ std::string commandLineOf(HANDLE process) {
   return line;
 }
 
-// Notes, by process id, the command line of every Kelvora.exe running now but
-// `self`: the second instances, while they run. A later read replaces an
-// earlier one: a process caught while Wine still builds its parameters can
-// read as something else for a moment.
-void noteOtherInstances(DWORD self, std::map<DWORD, std::string>& lines) {
+// Every Kelvora.exe in this process's list.
+std::set<DWORD> runningKelvoras() {
+  std::set<DWORD> ids;
   platform::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return;
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return ids;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
        more = ::Process32Next(snapshot.get(), &entry)) {
-    if (entry.th32ProcessID == self || ::lstrcmpiA(entry.szExeFile, "Kelvora.exe") != 0) continue;
-    platform::UniqueKernelHandle other(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
-    if (other) {
-      if (std::string line = commandLineOf(other.get()); !line.empty()) {
-        lines[entry.th32ProcessID] = std::move(line);
-      }
-    }
+    if (::lstrcmpiA(entry.szExeFile, "Kelvora.exe") == 0) ids.insert(entry.th32ProcessID);
   }
+  return ids;
 }
 
-std::string listed(const std::map<DWORD, std::string>& lines) {
-  std::string text;
-  for (const auto& [pid, line] : lines) text += std::to_string(pid) + ": " + line + "\n";
-  return text;
-}
+// The second instances of one test: every Kelvora.exe that starts after this
+// is made, but the window's own. Each is noted by process id with its latest
+// command line (one caught while Wine still builds its parameters can read as
+// something else for a moment), and ended with the test, however it ends, so
+// that no box of its own is left for the next test to find.
+class SecondInstances {
+ public:
+  SecondInstances() : before_(runningKelvoras()) {}
+  ~SecondInstances() {
+    for (const auto& [id, line] : lines_) {
+      platform::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+      if (process) ::TerminateProcess(process.get(), 99);
+    }
+  }
+  SecondInstances(const SecondInstances&) = delete;
+  SecondInstances& operator=(const SecondInstances&) = delete;
+
+  void note(DWORD window) {
+    for (DWORD id : runningKelvoras()) {
+      if (id == window || before_.count(id)) continue;
+      platform::UniqueKernelHandle other(
+          ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+      if (!other) continue;
+      if (std::string line = commandLineOf(other.get()); !line.empty()) lines_[id] = line;
+    }
+  }
+  std::size_t count() const { return lines_.size(); }
+  const std::string& first() const { return lines_.begin()->second; }
+  bool has(DWORD id) const { return lines_.count(id) != 0; }
+  std::string listed() const {
+    std::string text;
+    for (const auto& [id, line] : lines_) text += std::to_string(id) + ": " + line + "\n";
+    return text;
+  }
+
+ private:
+  const std::set<DWORD> before_;
+  std::map<DWORD, std::string> lines_;
+};
 
 bool endsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// A visible top-level window of any process but `except` with this caption
-// and this text: a box the second instance shows on its own.
-HWND boxOfAnother(DWORD except, const std::string& caption, const std::string& text) {
+// A visible top-level window of one of `instances` with this caption and
+// this text: a box a second instance shows on its own.
+HWND boxOf(const SecondInstances& instances, const std::string& caption, const std::string& text) {
   for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(w, &owner);
-    if (owner != except && ::IsWindowVisible(w) && windowText(w) == caption &&
+    if (instances.has(owner) && ::IsWindowVisible(w) && windowText(w) == caption &&
         windowText(::GetDlgItem(w, 0xFFFF)) == text) {
       return w;
     }
@@ -261,23 +287,23 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
   setMarker(false);
   const Immutable immutable(xmlPath());
   if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  SecondInstances instances;
   RunningApp app;
   start(app);
   postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
   // The window's own try and the instance's each take a second of retries
   // before they give up: long enough to see the instance run.
-  std::map<DWORD, std::string> instances;
   HWND box = nullptr;
   ASSERT_TRUE(waitFor(
       [&] {
-        noteOtherInstances(app.processId(), instances);
+        instances.note(app.processId());
         return (box = app.findWindow("切换提示", true)) != nullptr;
       },
       30000, false, 2))
       << "no box";
   EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), lang::kNotChangedText);
-  ASSERT_EQ(instances.size(), 1u) << "one second instance:\n" << listed(instances);
-  const std::string& line = instances.begin()->second;
+  ASSERT_EQ(instances.count(), 1u) << "one second instance:\n" << instances.listed();
+  const std::string& line = instances.first();
   EXPECT_NE(line.find("Kelvora.exe"), std::string::npos) << line;
   EXPECT_TRUE(endsWith(line, " --set-language en_US")) << line;
   postClick(::GetDlgItem(box, IDOK));
@@ -412,6 +438,7 @@ TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndT
   server_->route(kVersionPath, answer(200, signedVersionFile(newerVersion(), probe_)));
   const Immutable immutable(runDir_.path());
   if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  SecondInstances instances;
   RunningApp app;
   ASSERT_TRUE(app.launch(runDir_.path(), exe_));
   HWND prompt = app.waitForWindow("更新提示", true, 30000);
@@ -419,19 +446,18 @@ TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndT
   ASSERT_TRUE(app.waitForMainWindow());
   postClick(::GetDlgItem(prompt, IDOK));
   // The instance's own box, shown by another process than the window's.
-  std::map<DWORD, std::string> instances;
   HWND box = nullptr;
   ASSERT_TRUE(waitFor(
       [&] {
-        noteOtherInstances(app.processId(), instances);
-        box = boxOfAnother(app.processId(), "更新提示", update::kCannotWriteText);
+        instances.note(app.processId());
+        box = boxOf(instances, "更新提示", update::kCannotWriteText);
         return box != nullptr;
       },
       30000, false, 2))
       << "the instance said nothing";
-  noteOtherInstances(app.processId(), instances);  // read again while its box shows
-  ASSERT_EQ(instances.size(), 1u) << "one second instance:\n" << listed(instances);
-  const std::string& line = instances.begin()->second;
+  instances.note(app.processId());  // read again while its box shows
+  ASSERT_EQ(instances.count(), 1u) << "one second instance:\n" << instances.listed();
+  const std::string& line = instances.first();
   EXPECT_TRUE(endsWith(line, " --update")) << line;
   EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
   postClick(::GetDlgItem(box, IDOK));
