@@ -4,7 +4,9 @@
 //   2. the registry value InstallPath of HKLM\SOFTWARE\Adobe\After Effects\16.0
 //      in the 64-bit view, which only administrators write; an empty or
 //      relative value is refused;
-//   3. application.xml in that installation's AMT folder;
+//   3. application.xml in that installation's AMT folder, reached with no
+//      link, junction or mount point on the way, its folder held from the
+//      read to the replace;
 //   4. the update server's URL and the update key built into this exe, and its
 //      own version; a version file counts only when signed with that key and
 //      newer than this exe;
@@ -41,9 +43,11 @@ namespace {
 int setLanguage(std::string_view token) {
   registry::RegistryTool registry;
   registry.probe64BitWindows();
-  lang::WindowsSwitchSystem system([&registry] {
-    return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue);
-  });
+  lang::WindowsSwitchSystem system(
+      [&registry] {
+        return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue);
+      },
+      {}, platform::Links::Refuse);
   return lang::setMachineLanguage(system, token);
 }
 

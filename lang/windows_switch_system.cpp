@@ -19,7 +19,11 @@ bool WindowsSwitchSystem::fileExists(const std::string& path) {
 }
 
 std::optional<std::string> WindowsSwitchSystem::readFile(const std::string& path) {
-  return platform::tryReadFile(path);
+  if (links_ == platform::Links::Follow) return platform::tryReadFile(path);
+  // Held before the read: from here on the folder read is the folder written.
+  heldFolder_ = platform::holdFolder(path, links_);
+  if (!heldFolder_) return std::nullopt;
+  return platform::tryReadFileInPlace(path);
 }
 
 void WindowsSwitchSystem::createEmptyFile(const std::string& path) {
@@ -31,7 +35,7 @@ void WindowsSwitchSystem::removeFile(const std::string& path) {
 }
 
 ReplaceResult WindowsSwitchSystem::replaceFile(const std::string& path, std::string_view bytes) {
-  const platform::ReplaceResult result = platform::replaceFile(path, bytes);
+  const platform::ReplaceResult result = platform::replaceFile(path, bytes, links_);
   if (result) return ReplaceResult::Replaced;
   return result.denied ? ReplaceResult::Denied : ReplaceResult::Failed;
 }

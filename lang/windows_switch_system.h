@@ -6,19 +6,27 @@
 #include <functional>
 
 #include "lang/switch_system.h"
+#include "platform/files.h"
 
 namespace lang {
 
 // `readInstallPath` reads the install path (the program hands in the
 // registry toolkit's 64-bit read); the switch knows no registry of its own.
+// With Links::Refuse (what runs as administrator), a file is read only
+// through a path with no link on the way, and its folder stays held from the
+// read until this object goes: what is replaced is in the folder that was
+// read, and nothing is read or replaced through a link.
 class WindowsSwitchSystem final : public SwitchSystem {
  public:
   using InstallPathSource = std::function<std::string()>;
   // Runs the elevated step for a token and waits (the program knows its
   // command line; the switch does not).
   using ElevatedStep = std::function<ElevatedRun(std::string_view token)>;
-  explicit WindowsSwitchSystem(InstallPathSource readInstallPath, ElevatedStep elevated = {})
-      : readInstallPath_(std::move(readInstallPath)), elevated_(std::move(elevated)) {}
+  explicit WindowsSwitchSystem(InstallPathSource readInstallPath, ElevatedStep elevated = {},
+                               platform::Links links = platform::Links::Follow)
+      : readInstallPath_(std::move(readInstallPath)),
+        elevated_(std::move(elevated)),
+        links_(links) {}
 
   std::string installPath() override {
     return readInstallPath_ ? readInstallPath_() : std::string();
@@ -39,6 +47,8 @@ class WindowsSwitchSystem final : public SwitchSystem {
  private:
   InstallPathSource readInstallPath_;
   ElevatedStep elevated_;
+  platform::Links links_;
+  platform::UniqueFile heldFolder_;  // Links::Refuse: the last file read's folder
 };
 
 }  // namespace lang

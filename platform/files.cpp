@@ -35,18 +35,16 @@ Bytes readFile(const std::string& path) {
   return tryReadFile(path).value_or(Bytes());
 }
 
-std::optional<Bytes> tryReadFile(const std::string& path) {
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
+namespace {
+
+std::optional<Bytes> readAll(HANDLE file) {
   LARGE_INTEGER size = {};
-  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
+  if (!::GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
   Bytes data(static_cast<std::size_t>(size.QuadPart), '\0');
   std::size_t got = 0;
   while (got < data.size()) {
     DWORD n = 0;
-    if (!::ReadFile(file.get(), data.data() + got, static_cast<DWORD>(data.size() - got), &n,
-                    nullptr)) {
+    if (!::ReadFile(file, data.data() + got, static_cast<DWORD>(data.size() - got), &n, nullptr)) {
       return std::nullopt;
     }
     if (n == 0) break;  // shrank while reading
@@ -54,6 +52,21 @@ std::optional<Bytes> tryReadFile(const std::string& path) {
   }
   data.resize(got);
   return data;
+}
+
+}  // namespace
+
+std::optional<Bytes> tryReadFile(const std::string& path) {
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  return readAll(file.get());
+}
+
+std::optional<Bytes> tryReadFileInPlace(const std::string& path) {
+  const UniqueFile file = openInPlace(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!file) return std::nullopt;
+  return readAll(file.get());
 }
 
 bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts) {
@@ -77,19 +90,18 @@ bool writeRefused(const std::string& path) {
   return !file && ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-// The folder that holds `path`, open without delete sharing: while it is
-// held, neither it nor a folder above it can be renamed, deleted or swapped
-// for a junction, so every name in it stays where it was checked.
-UniqueFile holdFolder(const std::string& path) {
+}  // namespace
+
+UniqueFile holdFolder(const std::string& path, Links links) {
   const std::size_t slash = findLastOf(path, "\\/", ansiLeadBytes());
   if (slash == std::string::npos) return {};
   const std::string folder = path.substr(0, slash + 1);
-  return UniqueFile(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  UniqueFile held(::CreateFileA(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (held && links == Links::Refuse && !isReachedDirectly(held.get(), folder)) return {};
+  return held;
 }
-
-}  // namespace
 
 bool canOpenForWriting(const std::string& path) {
   UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE,
@@ -98,15 +110,17 @@ bool canOpenForWriting(const std::string& path) {
   return static_cast<bool>(file);
 }
 
-ReplaceResult replaceFile(const std::string& path, std::string_view bytes) {
+ReplaceResult replaceFile(const std::string& path, std::string_view bytes, Links links) {
   if (path.empty() || !fileExists(path) || isReadOnly(path)) return {};
   const std::string copy = path + std::string(kReplaceSuffix);
-  const UniqueFile folder = holdFolder(path);
+  const UniqueFile folder = holdFolder(path, links);
   if (!folder) return {};
   // A copy left by a run stopped midway goes only when it really is at its
   // name: a link there (anyone who can write the folder may leave one) would
-  // have its target written and then moved over the original.
-  if (!removeInPlace(copy)) return {};
+  // have its target written and then moved over the original. One that only
+  // an administrator may remove (left by a cut-off elevated run) is a matter
+  // of rights, or no later click could ever get past it.
+  if (!removeInPlace(copy)) return {false, ::GetLastError() == ERROR_ACCESS_DENIED};
   // Readers may look at the copy; nobody else writes it, renames or deletes it.
   UniqueFile file = createInPlace(copy, GENERIC_WRITE, FILE_SHARE_READ);
   // A folder this process may not write (Program Files, for a user).

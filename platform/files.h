@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -19,6 +20,23 @@ std::optional<Bytes> tryReadFile(const std::string& path);
 // The whole file; empty when it is missing or unreadable.
 Bytes readFile(const std::string& path);
 
+// Whether a path may pass through a link (symbolic link, junction, mount
+// point) on its way. What runs as administrator refuses them: a folder of the
+// path that the user may change could be made a link to a folder the user may
+// not write.
+enum class Links { Follow, Refuse };
+
+// The folder that holds `path`, open without delete sharing: while it is
+// held, neither it nor a folder above it can be renamed, deleted or swapped
+// for a junction. With Links::Refuse, empty when a link is on the way (the
+// hold would pin the link's target, and the link itself could still be
+// swapped). Empty when the folder cannot be opened.
+UniqueFile holdFolder(const std::string& path, Links links);
+
+// The whole file at `path`, read only when it really is the entry the path
+// names in its folder; nullopt otherwise.
+std::optional<Bytes> tryReadFileInPlace(const std::string& path);
+
 // Creates or truncates `path` (opened exclusively) and writes each non-empty
 // part in order. False for an empty path or any failed step.
 bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts);
@@ -31,8 +49,10 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
 // name; a link there means no replace, and its target is left untouched. On
 // any failure the original is untouched and the copy removed. A read-only
 // original is left alone (Wine would replace it regardless).
+// With Links::Refuse, a path with a link on the way is never replaced.
 // `denied` tells a failure that is this process's rights (Windows refused
-// making the copy, or replacing a file we may not write) from one that no
+// making the copy or removing a leftover one, or replacing a file we may not
+// write) from one that no
 // rights would mend (read-only, in use).
 inline constexpr std::string_view kReplaceSuffix = ".kelvora-new";
 struct ReplaceResult {
@@ -40,7 +60,8 @@ struct ReplaceResult {
   bool denied = false;
   explicit operator bool() const { return replaced; }
 };
-ReplaceResult replaceFile(const std::string& path, std::string_view bytes);
+ReplaceResult replaceFile(const std::string& path, std::string_view bytes,
+                          Links links = Links::Follow);
 
 // Whether this process may open the existing `path` for writing: opened with
 // full sharing and closed at once, nothing changed. A file held by another

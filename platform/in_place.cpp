@@ -35,6 +35,46 @@ std::wstring wide(const std::string& ansi) {
   return out;
 }
 
+std::wstring asWide(const std::u16string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::u16string fromWide(const std::wstring& text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// `path` made full by the current folder; empty on failure.
+std::wstring fullPath(const std::wstring& path) {
+  if (path.empty()) return {};
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n =
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return {};
+    if (n < full.size()) {
+      full.resize(n);
+      return full;
+    }
+    full.resize(n);
+  }
+}
+
+// The final path Windows gives a file reached by `path` with no link on the
+// way: full, long names, "\\?\" or "\\?\UNC\" before it, no trailing
+// backslash but a drive root's.
+std::wstring directFinalPath(const std::wstring& path) {
+  std::wstring full = fullPath(path);
+  if (full.empty()) return {};
+  std::wstring longer(full.size() + MAX_PATH, L'\0');
+  const DWORD n =
+      ::GetLongPathNameW(full.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+  if (n > 0 && n < longer.size()) full.assign(longer.data(), n);
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 // "C:\a\b.txt" gives "C:\a\" and "b.txt"; a bare name lives in ".".
 std::pair<std::string, std::string> folderAndName(const std::string& path) {
   const std::size_t slash = findLastOf(path, "\\/", ansiLeadBytes());
@@ -80,6 +120,17 @@ bool isInPlace(HANDLE file, const std::string& path) {
   return sameText(actual, expected + wide(name));
 }
 
+bool isReachedDirectly(HANDLE handle, const std::string& path) {
+  const std::wstring name = wide(path);
+  return !name.empty() && isReachedDirectly(handle, fromWide(name));
+}
+
+bool isReachedDirectly(HANDLE handle, const std::u16string& path) {
+  const std::wstring expected = directFinalPath(asWide(path));
+  const std::wstring actual = finalPath(handle);
+  return !expected.empty() && !actual.empty() && sameText(actual, expected);
+}
+
 UniqueFile openInPlace(const std::string& path, DWORD access, DWORD share) {
   UniqueFile file(::CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, share, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -113,7 +164,10 @@ bool removeInPlace(const std::string& path) {
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
   }
-  if (!isInPlace(file.get(), path)) return false;
+  if (!isInPlace(file.get(), path)) {
+    ::SetLastError(ERROR_FILE_EXISTS);  // something else stands at the name
+    return false;
+  }
   BY_HANDLE_FILE_INFORMATION info = {};
   if (::GetFileInformationByHandle(file.get(), &info) &&
       (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
@@ -148,20 +202,18 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
 
 bool renameOpenFile(HANDLE file, const std::string& to) {
   const std::wstring name = wide(to);
-  std::wstring full(MAX_PATH, L'\0');
-  DWORD n = ::GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (n >= full.size()) {
-    full.resize(n);
-    n = ::GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  }
-  if (n == 0 || n >= full.size()) return false;
-  full.resize(n);
+  return !name.empty() && renameOpenFile(file, fromWide(name), true);
+}
+
+bool renameOpenFile(HANDLE file, const std::u16string& to, bool replace) {
+  const std::wstring full = fullPath(asWide(to));
+  if (full.empty()) return false;
   // An NT path: the rename goes to the file system as it stands.
   const std::wstring target = L"\\??\\" + full;
   const std::size_t bytes = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(bytes, 0);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  info->ReplaceIfExists = TRUE;
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
   info->RootDirectory = nullptr;
   info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
   std::memcpy(info->FileName, target.data(), info->FileNameLength);

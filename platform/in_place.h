@@ -19,6 +19,13 @@ namespace platform {
 // Whether the open `file` is the entry that `path` names in its own folder.
 bool isInPlace(HANDLE file, const std::string& path);
 
+// Whether the open `handle` was reached by `path` (ANSI or UTF-16) with no
+// link, junction or mount point anywhere on the way: its final path is
+// `path` itself, made full and long. Short names, case and a trailing
+// backslash do not count; a subst or mapped drive does.
+bool isReachedDirectly(HANDLE handle, const std::string& path);
+bool isReachedDirectly(HANDLE handle, const std::u16string& path);
+
 // Opens the existing `path` when it is in place; empty when it is missing,
 // leads elsewhere, or cannot be opened with `access` and `share`.
 UniqueFile openInPlace(const std::string& path, DWORD access, DWORD share);
@@ -35,7 +42,8 @@ bool deleteOpenFile(HANDLE file);
 
 // Deletes `path` when it is in place (read-only or hidden as well). True
 // when no file stands at the name afterwards; false when one leads elsewhere
-// or cannot be deleted.
+// (last error ERROR_FILE_EXISTS) or cannot be opened for deleting or deleted
+// (the system's error, ERROR_ACCESS_DENIED when this process may not).
 bool removeInPlace(const std::string& path);
 
 // Writes `bytes` through `writer` (from createInPlace, with write access),
@@ -55,6 +63,9 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
 // program holds `to` open without delete sharing; ERROR_NOT_SAME_DEVICE
 // across volumes).
 bool renameOpenFile(HANDLE file, const std::string& to);
+// The same for a UTF-16 `to`; with `replace` false, a file or link already at
+// `to` makes it fail with ERROR_ALREADY_EXISTS and stays as it is.
+bool renameOpenFile(HANDLE file, const std::u16string& to, bool replace);
 
 // Renames the file open in `file` (from createInPlace, so with DELETE
 // access) to `to`, replacing what is there, through its handle: what was

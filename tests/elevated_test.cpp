@@ -19,6 +19,7 @@
 #include "app/main_form.h"
 #include "lang/switcher.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/process.h"
 #include "support/e2e_driver.h"
 #include "support/http_server.h"
@@ -28,6 +29,7 @@
 #include "support/versions.h"
 #include "support/waits.h"
 #include "update/cleanup_script.h"
+#include "update/self_replace.h"
 #include "update/update_form.h"
 #include "update/updater.h"
 #include "update/version.h"
@@ -183,30 +185,6 @@ HWND boxOf(const SecondInstances& instances, const std::string& caption, const s
   return nullptr;
 }
 
-// The file or folder made immutable, so that Windows refuses this user (and
-// every other) the write with access denied; made mutable again however the
-// test ends, or nothing could delete it afterwards.
-class Immutable {
- public:
-  explicit Immutable(const std::string& path) : unix_(unixPath(path)) {
-    made_ = !unix_.empty() && runUnix("chattr +i '" + unix_ + "'");
-  }
-  ~Immutable() {
-    if (!unix_.empty()) runUnix("chattr -i '" + unix_ + "'");
-  }
-  Immutable(const Immutable&) = delete;
-  Immutable& operator=(const Immutable&) = delete;
-  bool made() const { return made_; }
-
- private:
-  std::string unix_;
-  bool made_ = false;
-};
-
-constexpr char kChattrRefused[] =
-    "chattr +i is refused here (not root, or a file system without the flag): no refused write "
-    "can be staged";
-
 class ElevatedSwitchTest : public SwitchTest {
  protected:
   VerbRun run(const std::string& arguments) {
@@ -254,6 +232,11 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
     ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
   }
   ASSERT_TRUE(platform::writeFile(planted, {kChineseXml}));
+  // An installation whose AMT folder someone made a link to another
+  // product's: what it leads to is not After Effects' file.
+  ::CreateDirectoryA((*root_ / "linked").c_str(), nullptr);
+  const UnixLink linkedAmt(*root_ / "linked\\AMT", *root_ / "work\\AE\\AMT");
+  ASSERT_TRUE(linkedAmt.made());
   struct Row {
     const char* what;
     std::string installPath;  // empty: no value at all
@@ -264,6 +247,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
       {"no install path", "", "--set-language en_US", 2},
       {"a relative install path", relative, "--set-language en_US", 2},
       {"a wrong word", installDir(), "--set-language fr_FR", 3},
+      {"a link on the way to AMT", *root_ / "linked\\", "--set-language en_US", 4},
   };
   bool marker = false;
   for (const Row& row : rows) {
@@ -333,6 +317,18 @@ class ElevatedUpdateTest : public ::testing::Test {
 
   std::string newExe() const { return runDir_ / update::updateFileName(newerVersion()); }
   bool probeStarted() const { return platform::fileExists(runDir_ / "probe-started.txt"); }
+  std::vector<std::string> retiredFiles() const {
+    std::vector<std::string> paths;
+    WIN32_FIND_DATAA data;
+    const std::string pattern =
+        runDir_ / (std::string(update::kRetiredPrefix) + "*" + update::kRetiredSuffix);
+    platform::UniqueFind find(::FindFirstFileA(pattern.c_str(), &data));
+    if (!find) return paths;
+    do {
+      paths.push_back(runDir_ / data.cFileName);
+    } while (::FindNextFileA(find.get(), &data));
+    return paths;
+  }
 
   TempFolder runDir_{"kelvora-elevated"};
   std::string exe_;
@@ -418,11 +414,22 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     EXPECT_EQ(verb.exitCode, row.code);
     EXPECT_EQ(told, row.told ? std::vector<std::string>{row.told} : std::vector<std::string>{});
     EXPECT_FALSE(platform::fileExists(runDir_ / update::kDownloadTempName));
-    EXPECT_TRUE(platform::fileExists(exe_)) << "the old exe stays until the next restart";
     // No script host runs as administrator: it would take its COM classes
     // from the user's own registry.
     EXPECT_FALSE(platform::fileExists(runDir_ / update::kCleanupScriptName));
-    EXPECT_EQ(pending.names(exe_), row.code == 0) << "the old exe goes at the next restart";
+    // The restart's delete, made by the system, names only a file of the
+    // program's own making: never the name it ran by, which anyone who
+    // owns the folder chose.
+    EXPECT_FALSE(pending.names(exe_));
+    const std::vector<std::string> retired = retiredFiles();
+    EXPECT_EQ(platform::fileExists(exe_), row.code != 0);
+    if (row.code == 0) {
+      ASSERT_EQ(retired.size(), 1u) << "the old exe, renamed";
+      EXPECT_EQ(platform::readFile(retired[0]), platform::readFile(g_exePath));
+      EXPECT_TRUE(pending.names(retired[0])) << "goes at the next restart";
+    } else {
+      EXPECT_TRUE(retired.empty());
+    }
     if (row.code == 0) {
       EXPECT_EQ(platform::readFile(newExe()), probe_);
       EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version started";

@@ -1,6 +1,6 @@
 // application.xml is replaced whole or not at all: against a reader beside
-// the replace, a file that is read-only or held, and links at the working
-// copy's name.
+// the replace, a file that is read-only or held, links at the working copy's
+// name or on the way to the file, and a working copy left behind.
 // In this process, under Wine: the click around it is the switch's concern.
 #include <windows.h>
 
@@ -56,20 +56,41 @@ TEST(FileReplace, AReaderBesideItNeverSeesTheFileTornOrMissing) {
 }
 
 TEST(FileReplace, ReplacesWholeOrLeavesTheFileAsItWas) {
-  enum class Setup { ReadOnly, Locked, HeldBriefly, LinkToFile, DanglingLink };
+  enum class Setup {
+    ReadOnly,
+    Locked,
+    HeldBriefly,
+    LinkToFile,
+    DanglingLink,
+    LinkedFolder,
+    StuckCopy
+  };
+  using platform::Links;
   struct Case {
     const char* what;
     Setup setup;
+    Links links;
     bool replaced;
+    bool denied;  // a matter of this process's rights
   };
   const Case cases[] = {
-      {"read-only", Setup::ReadOnly, false},
-      {"held without sharing", Setup::Locked, false},
+      {"read-only", Setup::ReadOnly, Links::Follow, false, false},
+      {"held without sharing", Setup::Locked, Links::Follow, false, false},
       // As After Effects or a virus scanner reads it: the replace waits it out.
-      {"held without delete sharing for 300 ms", Setup::HeldBriefly, true},
+      {"held without delete sharing for 300 ms", Setup::HeldBriefly, Links::Follow, true, false},
       // Whoever can write the AMT folder can leave one there.
-      {"a link to a file at the working copy's name", Setup::LinkToFile, false},
-      {"a dangling link at the working copy's name", Setup::DanglingLink, false},
+      {"a link to a file at the working copy's name", Setup::LinkToFile, Links::Follow, false,
+       false},
+      {"a dangling link at the working copy's name", Setup::DanglingLink, Links::Follow, false,
+       false},
+      // The window, as the user, may go where the user may go anyway.
+      {"a linked folder on the way, followed", Setup::LinkedFolder, Links::Follow, true, false},
+      // As administrator: a folder the user may change could lead anywhere.
+      {"a linked folder on the way, refused", Setup::LinkedFolder, Links::Refuse, false, false},
+      // Left by a cut-off elevated run where the user may not delete: only
+      // the elevated step can take it away, so it must be asked.
+      {"a working copy left that this process may not remove", Setup::StuckCopy, Links::Follow,
+       false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -79,8 +100,10 @@ TEST(FileReplace, ReplacesWholeOrLeavesTheFileAsItWas) {
     const std::string copy = path + std::string(platform::kReplaceSuffix);
     const std::string victim = elsewhere / "victim.txt";
     ASSERT_TRUE(platform::writeFile(path, {"zh_CN"}));
+    std::string target = path;
     platform::UniqueFile hold;
     std::optional<testing_support::UnixLink> link;
+    std::optional<testing_support::Immutable> stuck;
     std::thread release;
     switch (c.setup) {
       case Setup::ReadOnly:
@@ -108,11 +131,23 @@ TEST(FileReplace, ReplacesWholeOrLeavesTheFileAsItWas) {
         link.emplace(copy, victim);
         ASSERT_TRUE(link->made());
         break;
+      case Setup::LinkedFolder:
+        link.emplace(elsewhere / "AMT", folder.path());
+        ASSERT_TRUE(link->made());
+        target = elsewhere / "AMT\\application.xml";
+        break;
+      case Setup::StuckCopy:
+        ASSERT_TRUE(platform::writeFile(copy, {"half"}));
+        stuck.emplace(copy);
+        if (!stuck->made()) GTEST_SKIP() << testing_support::kChattrRefused;
+        break;
     }
-    const bool replaced = static_cast<bool>(platform::replaceFile(path, "en_US"));
+    const platform::ReplaceResult result = platform::replaceFile(target, "en_US", c.links);
     if (release.joinable()) release.join();
-    EXPECT_EQ(replaced, c.replaced);
+    EXPECT_EQ(result.replaced, c.replaced);
+    EXPECT_EQ(result.denied, c.denied);
     hold.reset();
+    stuck.reset();
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(platform::readFile(path), c.replaced ? "en_US" : "zh_CN");
     const std::string unix = testing_support::unixPath(path);
@@ -121,7 +156,9 @@ TEST(FileReplace, ReplacesWholeOrLeavesTheFileAsItWas) {
     EXPECT_EQ(platform::tryReadFile(victim),
               c.setup == Setup::LinkToFile ? std::optional<std::string>("keep me") : std::nullopt)
         << "what a link leads to is neither written nor made";
-    if (!link) {
+    if (c.setup == Setup::StuckCopy) {
+      EXPECT_EQ(platform::readFile(copy), "half") << "left as it was";
+    } else if (c.setup != Setup::LinkToFile && c.setup != Setup::DanglingLink) {
       EXPECT_FALSE(platform::fileExists(copy));
     }
     link.reset();

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -83,8 +85,25 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
   return true;
 }
 
-bool removeAtRestart(const std::string& path) {
-  return !path.empty() && ::MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+bool retireAtRestart() {
+  const std::u16string self = platform::exePathWide();
+  const std::size_t slash = self.find_last_of(u"\\/");
+  if (slash == std::u16string::npos) return false;
+  const std::wstring selfPath(self.begin(), self.end());
+  // A running image may be renamed, never deleted or written.
+  platform::UniqueFile file(::CreateFileW(selfPath.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file || !platform::isReachedDirectly(file.get(), self)) return false;
+  char name[64];
+  std::snprintf(name, sizeof name, "%s%lx-%llx%s", kRetiredPrefix, ::GetCurrentProcessId(),
+                static_cast<unsigned long long>(::GetTickCount64()), kRetiredSuffix);
+  const std::u16string retired =
+      self.substr(0, slash + 1) + std::u16string(name, name + std::strlen(name));
+  // Never over a file or link that is already there.
+  if (!platform::renameOpenFile(file.get(), retired, false)) return false;
+  const std::wstring retiredPath(retired.begin(), retired.end());
+  return ::MoveFileExW(retiredPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,

@@ -52,11 +52,20 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
 // is written), and the returned handle keeps it readable but unchangeable:
 // hold it until the program ends. Empty when the script could not be made
 // or run.
-// Asks Windows to delete `path` (this exe) at the next restart; needs
-// administrator rights. False when Windows refuses.
-bool removeAtRestart(const std::string& path);
-
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,
                                          const std::string& exeName);
+
+// This exe's name for the file that Windows deletes at the next restart:
+// "kelvora-old-<process id>-<ticks>.tmp" beside it.
+inline constexpr char kRetiredPrefix[] = "kelvora-old-";
+inline constexpr char kRetiredSuffix[] = ".tmp";
+
+// Renames this running exe, through its handle, to a name of its own making
+// in its folder, and asks Windows to delete that name at the next restart
+// (which needs administrator rights). The restart's delete, made by the
+// system, then never names a file someone else chose, nor a Kelvora put back
+// at the old name. Nothing happens when a link is on the way to the exe, or
+// on any failure: the old exe then stays. False in that case.
+bool retireAtRestart();
 
 }  // namespace update

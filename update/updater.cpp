@@ -243,7 +243,7 @@ void Updater::finish() {
     return end(kUpdateFailed);
   }
   if (removal_ == OldExeRemoval::AtRestart) {
-    removeAtRestart(platform::exePath());
+    retireAtRestart();
   } else {
     // Held until the program ends, so that what wscript reads is what was written.
     script_ = launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));

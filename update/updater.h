@@ -26,7 +26,8 @@ enum UpdateEnd : int {
 enum class OldExeRemoval {
   // tem.vbs, run by the system's wscript as this process's user.
   Script,
-  // Windows removes it at the next restart. For the elevated step: a script
+  // Windows removes it at the next restart, under a name of this program's
+  // own making (retireAtRestart). For the elevated step: a script
   // host running as administrator would take its COM classes from the
   // user's own registry (HKCU\Software\Classes), which the user writes.
   AtRestart,

@@ -84,6 +84,14 @@ UnixLink::~UnixLink() {
   removeUnixLink(name_);
 }
 
+Immutable::Immutable(const std::string& path) : unix_(unixPath(path)) {
+  made_ = !unix_.empty() && runUnix("chattr +i '" + unix_ + "'");
+}
+
+Immutable::~Immutable() {
+  if (!unix_.empty()) runUnix("chattr -i '" + unix_ + "'");
+}
+
 void removeTree(const std::string& folder) {
   WIN32_FIND_DATAA data;
   platform::UniqueFind find(::FindFirstFileA((folder + "\\*").c_str(), &data));

@@ -26,6 +26,27 @@ bool makeUnixLink(const std::string& link, const std::string& target);
 // Removes such a link itself (Wine's DeleteFileA would delete its target).
 bool removeUnixLink(const std::string& link);
 
+// The file or folder made immutable (chattr +i), so that Windows refuses this
+// user (and every other) writing, renaming or deleting it with access denied;
+// made mutable again however the test ends, or nothing could delete it
+// afterwards.
+class Immutable {
+ public:
+  explicit Immutable(const std::string& path);
+  ~Immutable();
+  Immutable(const Immutable&) = delete;
+  Immutable& operator=(const Immutable&) = delete;
+  bool made() const { return made_; }
+
+ private:
+  std::string unix_;
+  bool made_ = false;
+};
+
+inline constexpr char kChattrRefused[] =
+    "chattr +i is refused here (not root, or a file system without the flag): no refused write "
+    "can be staged";
+
 // A link another program of the user left, removed again however the test ends.
 class UnixLink {
  public:
