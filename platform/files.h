@@ -52,8 +52,7 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
 // With Links::Refuse, a path with a link on the way is never replaced.
 // `denied` tells a failure that is this process's rights (Windows refused
 // making the copy or removing a leftover one, or replacing a file we may not
-// write) from one that no
-// rights would mend (read-only, in use).
+// write) from one that no rights would mend (read-only, in use).
 inline constexpr std::string_view kReplaceSuffix = ".kelvora-new";
 struct ReplaceResult {
   bool replaced = false;

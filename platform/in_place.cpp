@@ -24,23 +24,8 @@ std::wstring finalPath(HANDLE handle) {
   }
 }
 
-std::wstring wide(const std::string& ansi) {
-  if (ansi.empty()) return {};
-  const int n =
-      ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-  if (n > 0) {
-    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), out.data(), n);
-  }
-  return out;
-}
-
 std::wstring asWide(const std::u16string& text) {
   return std::wstring(text.begin(), text.end());
-}
-
-std::u16string fromWide(const std::wstring& text) {
-  return std::u16string(text.begin(), text.end());
 }
 
 // `path` made full by the current folder; empty on failure.
@@ -117,12 +102,11 @@ bool isInPlace(HANDLE file, const std::string& path) {
   const std::wstring actual = finalPath(file);
   if (expected.empty() || actual.empty()) return false;
   if (expected.back() != L'\\') expected += L'\\';  // a drive's root already has it
-  return sameText(actual, expected + wide(name));
+  return sameText(actual, expected + asWide(ansiToWide(name)));
 }
 
 bool isReachedDirectly(HANDLE handle, const std::string& path) {
-  const std::wstring name = wide(path);
-  return !name.empty() && isReachedDirectly(handle, fromWide(name));
+  return isReachedDirectly(handle, ansiToWide(path));
 }
 
 bool isReachedDirectly(HANDLE handle, const std::u16string& path) {
@@ -201,8 +185,7 @@ UniqueFile sealWritten(UniqueFile writer, const std::string& path, std::string_v
 }
 
 bool renameOpenFile(HANDLE file, const std::string& to) {
-  const std::wstring name = wide(to);
-  return !name.empty() && renameOpenFile(file, fromWide(name), true);
+  return renameOpenFile(file, ansiToWide(to), true);
 }
 
 bool renameOpenFile(HANDLE file, const std::u16string& to, bool replace) {
