@@ -21,8 +21,6 @@
 
 #include <windows.h>
 
-#include <memory>
-
 #include "app/update_urls.h"
 #include "build_config.h"
 #include "lang/set_language.h"

@@ -80,18 +80,6 @@ bool writeFile(const std::string& path, std::initializer_list<std::string_view> 
   return true;
 }
 
-namespace {
-
-// Windows refused this process the write itself, not another program.
-bool writeRefused(const std::string& path) {
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return !file && ::GetLastError() == ERROR_ACCESS_DENIED;
-}
-
-}  // namespace
-
 UniqueFile holdFolder(const std::string& path, Links links) {
   const std::size_t slash = findLastOf(path, "\\/", ansiLeadBytes());
   if (slash == std::string::npos) return {};
@@ -144,7 +132,8 @@ ReplaceResult replaceFile(const std::string& path, std::string_view bytes, Links
   deleteOpenFile(file.get());
   // Access denied is also what a reader without delete sharing gives: only
   // a file this process may not open for writing is a matter of rights.
-  return {false, error == ERROR_ACCESS_DENIED && writeRefused(path)};
+  return {false, error == ERROR_ACCESS_DENIED && !canOpenForWriting(path) &&
+                     ::GetLastError() == ERROR_ACCESS_DENIED};
 }
 
 }  // namespace platform

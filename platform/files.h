@@ -64,7 +64,8 @@ ReplaceResult replaceFile(const std::string& path, std::string_view bytes,
 
 // Whether this process may open the existing `path` for writing: opened with
 // full sharing and closed at once, nothing changed. A file held by another
-// program without write sharing counts as not writable.
+// program without write sharing counts as not writable. False leaves the
+// system's error as the last error.
 bool canOpenForWriting(const std::string& path);
 
 }  // namespace platform

@@ -81,11 +81,6 @@ void InternetSession::abort() noexcept {
   open_.clear();  // closed with the session: never again by their owners
 }
 
-bool InternetSession::aborted() const {
-  std::lock_guard lock(mutex_);
-  return aborted_;
-}
-
 SessionHandle InternetSession::adopt(HINTERNET handle) {
   if (!handle) return {};
   std::lock_guard lock(mutex_);

@@ -84,7 +84,6 @@ class InternetSession {
   // blocked in (on Windows; Wine lets it run to its time-out). Every later
   // call of the worker fails. Idempotent.
   void abort() noexcept;
-  bool aborted() const;
 
   // Sends a fresh GET for `url` (http or https, else no answer; no cache),
   // with the time-outs set on every handle, following up to five redirects
