@@ -55,20 +55,23 @@ int Program::run() {
   languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
   switchSystem_ = std::make_unique<lang::WindowsSwitchSystem>(
       [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); },
-      [](std::string_view token) {
+      [this](std::string_view token) {
         const Verb verb = token == lang::kEnglishToken ? Verb::SetEnglish : Verb::SetChinese;
-        // Answers that arrive meanwhile (the version check's) wait until the
-        // click has been handled whole.
-        const platform::UiPostHold hold;
         const platform::ElevatedResult run =
-            platform::runElevatedAndWait(std::string(argumentsFor(verb)));
+            platform::runElevatedAndWait(std::string(argumentsFor(verb)), mainWindow_->hwnd());
         using Run = lang::ElevatedRun;
         if (run.kind == platform::ElevatedResult::Declined) return Run{Run::Declined, 0};
         if (run.kind != platform::ElevatedResult::Ended) return Run{};
         return Run{Run::Ran, static_cast<int>(run.exitCode)};
       });
   switcher_ = std::make_unique<lang::Switcher>(*languageView_, *switchSystem_);
-  mainWindow_->onClick(ids::kSwitchButton, [this] { switcher_->toggle(); });
+  mainWindow_->onClick(ids::kSwitchButton, [this] {
+    // Answers that arrive meanwhile (the version check's, while the elevated
+    // step is waited for or its box is up) wait until the click has been
+    // handled whole.
+    const platform::UiPostHold hold;
+    switcher_->toggle();
+  });
   // The window runs as the user: the page opens in the user's own browser.
   mainWindow_->onClick(ids::kFeedbackLink, [] { platform::shellOpen(build_config::kFeedbackUrl); });
 
@@ -107,16 +110,15 @@ void Program::onCreated() {
 bool Program::updateElevated() {
   // The instance fetches, checks and shows its own window; this one only
   // waits for it, painting, and takes no clicks meanwhile.
+  // Nothing else runs on this thread until this has been handled whole.
+  const platform::UiPostHold hold;
   ::EnableWindow(mainWindow_->hwnd(), FALSE);
-  platform::ElevatedResult result;
-  {
-    const platform::UiPostHold hold;
-    result = platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)));
-  }
+  const platform::ElevatedResult result =
+      platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)), mainWindow_->hwnd());
   ::EnableWindow(mainWindow_->hwnd(), TRUE);
   if (result.kind == platform::ElevatedResult::Ended &&
       result.exitCode == update::kUpdateInstalled) {
-    // At once: tem.vbs removes this exe a second after it has ended.
+    // At once: the new version is running, and this exe is the old one.
     platform::quitMessageLoop(0);
     return true;
   }

@@ -11,17 +11,22 @@
 
 namespace platform {
 
-ElevatedResult runElevatedAndWait(const std::string& arguments) {
-  const std::string exe = exePath();
-  if (exe.empty()) return {};
-  SHELLEXECUTEINFOA info = {};
+ElevatedResult runElevatedAndWait(const std::string& arguments, HWND owner) {
+  // The wide name: an ANSI one could name another file, or none, where the
+  // code page cannot hold the folder's name.
+  const std::u16string exe = exePathWide();
+  const std::u16string parameters = ansiToWide(arguments);
+  if (exe.empty() || parameters.empty()) return {};
+  SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpVerb = "runas";
-  info.lpFile = exe.c_str();
-  info.lpParameters = arguments.c_str();
+  // Owned by the waiting window, so that the consent prompt comes to the front.
+  info.hwnd = owner;
+  info.lpVerb = L"runas";
+  info.lpFile = reinterpret_cast<LPCWSTR>(exe.c_str());
+  info.lpParameters = reinterpret_cast<LPCWSTR>(parameters.c_str());
   info.nShow = SW_SHOWNORMAL;
-  if (!::ShellExecuteExA(&info)) {
+  if (!::ShellExecuteExW(&info)) {
     return {
         ::GetLastError() == ERROR_CANCELLED ? ElevatedResult::Declined : ElevatedResult::NotStarted,
         0};

@@ -2,6 +2,8 @@
 // waiting for it while the window goes on painting. UI thread.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace platform {
@@ -19,9 +21,10 @@ struct ElevatedResult {
 // ShellExecuteEx of our own exe with the verb "runas" and exactly
 // `arguments` (never a path, URL or version: the instance trusts none),
 // then waits for it to end while dispatching this thread's messages, so the
-// window keeps painting. No UI of the shell's own on failure: a failed
-// start returns NotStarted instead of a modal box.
-ElevatedResult runElevatedAndWait(const std::string& arguments);
+// window keeps painting. `owner` (may be null) owns the consent prompt. No
+// UI of the shell's own on failure: a failed start returns NotStarted
+// instead of a modal box.
+ElevatedResult runElevatedAndWait(const std::string& arguments, HWND owner);
 
 // Whether this process may make files in `folder`: a probe is made there
 // with CREATE_NEW and goes again as it is closed. False only when Windows

@@ -127,9 +127,10 @@ UniqueFile createInPlace(const std::string& path, DWORD access, DWORD share, DWO
                                 nullptr, CREATE_NEW, attributes, nullptr));
   if (!file) return {};
   if (!isInPlace(file.get(), path)) {
-    // Made through a link in the path: ours, so it goes again.
+    // Made through a link at the name: ours, so it goes again. The name is
+    // taken, which no rights would change.
     deleteOpenFile(file.get());
-    ::SetLastError(ERROR_ACCESS_DENIED);
+    ::SetLastError(ERROR_FILE_EXISTS);
     return {};
   }
   return file;

@@ -32,7 +32,8 @@ UniqueFile openInPlace(const std::string& path, DWORD access, DWORD share);
 
 // Creates `path` as a new file (CREATE_NEW: never through whatever stands at
 // the name) and checks that it landed in place; one that did not is deleted
-// again through its handle. Empty when the name is taken or on any failure.
+// again through its handle. Empty when the name is taken (last error
+// ERROR_FILE_EXISTS, a link there included) or on any failure.
 UniqueFile createInPlace(const std::string& path, DWORD access, DWORD share,
                          DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 

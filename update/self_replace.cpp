@@ -103,7 +103,11 @@ bool retireAtRestart() {
   // Never over a file or link that is already there.
   if (!platform::renameOpenFile(file.get(), retired, false)) return false;
   const std::wstring retiredPath(retired.begin(), retired.end());
-  return ::MoveFileExW(retiredPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  if (::MoveFileExW(retiredPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+  // Not scheduled (no administrator rights): back to its own name, or
+  // nothing would ever remove it.
+  platform::renameOpenFile(file.get(), self, false);
+  return false;
 }
 
 platform::UniqueFile launchCleanupScript(const std::string& runDirectory,

@@ -65,7 +65,8 @@ inline constexpr char kRetiredSuffix[] = ".tmp";
 // (which needs administrator rights). The restart's delete, made by the
 // system, then never names a file someone else chose, nor a Kelvora put back
 // at the old name. Nothing happens when a link is on the way to the exe, or
-// on any failure: the old exe then stays. False in that case.
+// on any failure (a refused schedule renames it back): the old exe then
+// stays at its name. False in that case.
 bool retireAtRestart();
 
 }  // namespace update
