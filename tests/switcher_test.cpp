@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <functional>
 #include <map>
 #include <optional>
@@ -517,7 +519,15 @@ TEST(Installations, KeyNamesRowsAndWhereEachKeepsItsFile) {
       {"25.0", "C:\\CC2019\\"},  // CC 2019's file
       {"26.0", ""},
   };
-  const auto exists = [&](const std::string& path) { return there.count(path) != 0; };
+  // Windows finds a file by any case of its name.
+  const auto folded = [](std::string path) {
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return canonical(path);
+  };
+  const auto exists = [&](const std::string& path) {
+    return std::any_of(there.begin(), there.end(),
+                       [&](const std::string& file) { return folded(file) == folded(path); });
+  };
   const std::vector<lang::Installation> found = lang::findInstallations(
       registered, exists, testing_support::cp936(), lang::kCc2019Row, "C:\\CC2019\\" + amt);
   ASSERT_EQ(found.size(), 2u);
@@ -572,6 +582,12 @@ TEST(Switcher, OneClickSwitchesEveryInstallationAndSaysWhatItCouldNotInOneBox) {
       {"refused: one elevated run", Denied, {Run::Ran, lang::kSwitched}, false, true, ""},
       {"CC 2019 refused too: one run", Denied2, {Run::Ran, lang::kSwitched}, false, true, ""},
       {"the step fails", Denied, {Run::Ran, lang::kFailed}, false, false, notChanged},
+      {"the step fails CC 2019's too",
+       Denied2,
+       {Run::Ran, lang::kFailed},
+       false,
+       false,
+       lang::kNotChangedText + ("\n" + notChanged)},
       {"the step declined", Denied, {Run::Declined, 0}, false, false, lang::kDeclinedText},
       {"After Effects runs, one box", ReadOnly, {}, true, false, readOnly + "\n" + restart},
       {"After Effects runs, nothing failed", None, {}, true, true, restart},
