@@ -512,7 +512,7 @@ TEST(Installations, KeyNamesRowsAndWhereEachKeepsItsFile) {
   const std::vector<lang::RegisteredVersion> registered = {
       {"23.0", sf23},
       {"Plugins", sf23},
-      {"22.0", "c:/adobe/after effects 2023//support files"},  // 2023's file
+      {"22.0", "c:\\ADOBE\\after effects 2023/\\Support files"},  // 2023's file
       {"24.0", ae24},
       {"19.0", "C:\\AE19\\"},
       {"16.1", "C:\\AE19\\"},
