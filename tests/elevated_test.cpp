@@ -237,6 +237,12 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
   ::CreateDirectoryA((*root_ / "linked").c_str(), nullptr);
   const UnixLink linkedAmt(*root_ / "linked\\AMT", *root_ / "work\\AE\\AMT");
   ASSERT_TRUE(linkedAmt.made());
+  // One whose application.xml itself is a link to that file.
+  for (const char* sub : {"linked-file", "linked-file\\AMT"}) {
+    ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
+  }
+  const UnixLink linkedXml(*root_ / "linked-file\\AMT\\application.xml", planted);
+  ASSERT_TRUE(linkedXml.made());
   struct Row {
     const char* what;
     std::string installPath;  // empty: no value at all
@@ -248,6 +254,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
       {"a relative install path", relative, "--set-language en_US", 2},
       {"a wrong word", installDir(), "--set-language fr_FR", 3},
       {"a link on the way to AMT", *root_ / "linked\\", "--set-language en_US", 4},
+      {"a link at application.xml's own name", *root_ / "linked-file\\", "--set-language en_US", 4},
   };
   bool marker = false;
   for (const Row& row : rows) {
@@ -388,16 +395,26 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
   std::string forged = signedVersionFile(newerVersion(), probe_);
   char& lastDigit = forged[forged.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
+  // The run folder reached through a link: the restart's delete, made by the
+  // system, must not rename or name a file that a link leads to.
+  TempFolder linkParent("kelvora-linked");
+  const std::string linkedRun = linkParent / "run";
+  const UnixLink link(linkedRun, runDir_.path());
+  ASSERT_TRUE(link.made());
   struct Row {
     const char* what;
     std::string versionFile;
     DWORD code;
     const char* told;  // the text of its own "更新提示" box, if any
+    bool throughLink = false;
   };
   const Row rows[] = {
       {"the same version", signedVersionFile(ownVersion(), probe_), 1, nullptr},
       {"a forged version file", forged, 4, update::kNoReleaseText},
-      // Last: the new version is started, and it would be seen for the rows before.
+      // The new version is started, and would be seen for the rows before;
+      // it is taken away after this row.
+      {"a newer signed version, run through a linked folder",
+       signedVersionFile(newerVersion(), probe_), 0, nullptr, true},
       {"a newer signed version", signedVersionFile(newerVersion(), probe_), 0, nullptr},
   };
   for (const Row& row : rows) {
@@ -405,7 +422,8 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     server_->route(kVersionPath, answer(200, row.versionFile));
     const int downloads = server_->hits(kExePath);
     std::vector<std::string> told;
-    const VerbRun verb = runVerb(exe_, "--update", runDir_.path(), [&](HWND w) {
+    const std::string dir = row.throughLink ? linkedRun : runDir_.path();
+    const VerbRun verb = runVerb(dir + "\\Kelvora.exe", "--update", dir, [&](HWND w) {
       if (windowText(w) != "更新提示") return;
       told.push_back(windowText(::GetDlgItem(w, 0xFFFF)));
       postClick(::GetDlgItem(w, IDOK));
@@ -421,9 +439,11 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     // program's own making: never the name it ran by, which anyone who
     // owns the folder chose.
     EXPECT_FALSE(pending.names(exe_));
+    EXPECT_FALSE(pending.names(linkedRun + "\\Kelvora.exe"));
     const std::vector<std::string> retired = retiredFiles();
-    EXPECT_EQ(platform::fileExists(exe_), row.code != 0);
-    if (row.code == 0) {
+    const bool retires = row.code == 0 && !row.throughLink;
+    EXPECT_EQ(platform::fileExists(exe_), !retires) << "the old exe stays where it is not retired";
+    if (retires) {
       ASSERT_EQ(retired.size(), 1u) << "the old exe, renamed";
       EXPECT_EQ(platform::readFile(retired[0]), platform::readFile(g_exePath));
       EXPECT_TRUE(pending.names(retired[0])) << "goes at the next restart";
@@ -437,6 +457,11 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
       EXPECT_TRUE(verb.shown.size() == told.size()) << "no window but its box";
       EXPECT_EQ(server_->hits(kExePath), downloads) << "nothing downloaded";
       EXPECT_FALSE(platform::fileExists(newExe()));
+    }
+    if (row.throughLink) {
+      // Gone once the new version has ended and let go of it.
+      EXPECT_TRUE(waitFor([&] { return ::DeleteFileA(newExe().c_str()) != FALSE; }, 10000));
+      ::DeleteFileA((runDir_ / "probe-started.txt").c_str());
     }
   }
 }

@@ -142,6 +142,20 @@ TEST(VersionFetch, OnlyAWholeAnswerWithinTheCapIsRead) {
   Response toFtp = answer(302, "");
   toFtp.headers = {{"Location", ftp}};
   server.route("/kelvora/real.txt", answer(200, "[1.4]"));
+  // A chain of redirects hop1 -> hop2 -> ... -> hop5 -> the real file: five
+  // redirects are followed, a sixth is one too many.
+  auto hopPath = [](int hop) {
+    std::string path = "/kelvora/hop";
+    path += std::to_string(hop);
+    return path;
+  };
+  auto toHop = [&](int hop) {
+    Response next = answer(302, "");
+    next.headers = {{"Location", hopPath(hop)}};
+    return next;
+  };
+  for (int hop = 1; hop < 5; ++hop) server.route(hopPath(hop), toHop(hop + 1));
+  server.route(hopPath(5), redirect);
   Response cut = answer(200, "[1.4]" + std::string(100, ' '));
   cut.dropAfter = 10;
   const std::string over = "[1.4]" + std::string(65 * 1024, ' ');
@@ -160,6 +174,8 @@ TEST(VersionFetch, OnlyAWholeAnswerWithinTheCapIsRead) {
       {"empty body", answer(200, ""), false},
       {"a body cut short", cut, false},
       {"a redirect to ftp", toFtp, false},
+      {"five redirects in a row", toHop(2), true},
+      {"six redirects in a row", toHop(1), false},
       {"65 KiB, announced", answer(200, over), false},
       {"65 KiB, chunked", overChunked, false},
   };

@@ -1,9 +1,11 @@
 // OK on the update prompt: download, progress window, cancel, self-replacement,
 // with a test build of Kelvora.exe copied into a run directory of its own.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -526,7 +528,9 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
   const auto size = static_cast<long long>(probe.size());
   const std::string sha = platform::toHex(platform::sha256(probe));
   // The same probe signed by each test publisher, and A's with one byte of
-  // its code flipped.
+  // its headers flipped: at 0x400 lies a section header of the table that
+  // runs up to the code, and the signature's digest covers it as it covers
+  // the code.
   const platform::Bytes byA = authenticodeSigned(probePath, TestPublisher::A);
   const platform::Bytes byB = authenticodeSigned(probePath, TestPublisher::B);
   ASSERT_FALSE(byA.empty());
@@ -541,6 +545,10 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
       update::requiredPublisher(std::u16string(probePath.begin(), probePath.end()));
   const update::Publisher signedRunning =
       update::requiredPublisher(std::u16string(runningA.begin(), runningA.end()));
+  // A running program whose own file cannot be read cannot say it is unsigned.
+  const std::string gone = dir / "gone.exe";
+  const update::Publisher unreadableRunning =
+      update::requiredPublisher(std::u16string(gone.begin(), gone.end()));
   ASSERT_FALSE(unsignedRunning.required);
   ASSERT_TRUE(signedRunning.required);
   struct Case {
@@ -562,6 +570,8 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
        signedRunning, false},
       {"signed by A, the new one by A", byA, std::nullopt, false, signedRunning, true},
       {"unsigned, the new one unsigned", probe, std::nullopt, false, unsignedRunning, true},
+      {"its own file unreadable, the new one unsigned", probe, std::nullopt, false,
+       unreadableRunning, false},
   };
   std::vector<std::string> exes;
   for (const Case& c : cases) {
@@ -619,6 +629,67 @@ TEST(CleanupScriptUnderWine, DeletesBothFilesWithoutItsSleepLine) {
   ::WaitForSingleObject(cscript.get(), 30000);
   EXPECT_FALSE(platform::fileExists(old));
   EXPECT_FALSE(platform::fileExists(script));
+}
+
+// The processes this one started that are still known to the system.
+std::vector<DWORD> childrenOfThisProcess() {
+  std::vector<DWORD> ids;
+  platform::UniqueKernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+       more = ::Process32Next(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID == ::GetCurrentProcessId()) ids.push_back(entry.th32ProcessID);
+  }
+  return ids;
+}
+
+TEST(CleanupScript, RunsTheSystemsWscriptNotOnePlantedBesideUs) {
+  // A program that records its start, named wscript.exe in our own folder,
+  // where a bare "wscript.exe" is looked for first.
+  const std::string planted = testing_support::besideThisExe("wscript.exe");
+  const std::string started = testing_support::besideThisExe("probe-started.txt");
+  struct Undo {
+    std::function<void()> run;
+    ~Undo() { run(); }
+  } removed{[&] {
+    waitFor([&] { return ::DeleteFileA(planted.c_str()) || !platform::fileExists(planted); },
+            10000);
+    ::DeleteFileA(started.c_str());
+  }};
+  ASSERT_TRUE(::CopyFileA(testing_support::besideThisExe("update_probe.exe").c_str(),
+                          planted.c_str(), FALSE));
+  ::DeleteFileA(started.c_str());
+  testing_support::TempFolder dir("kelvora-wscript");
+  ASSERT_TRUE(platform::writeFile(dir / "Kelvora.exe", {"MZ old"}));
+  const std::vector<DWORD> before = childrenOfThisProcess();
+  ASSERT_TRUE(update::launchCleanupScript(dir.path(), "Kelvora.exe")) << "no script host started";
+  // The host it started, or the planted one's mark if that came and went.
+  DWORD host = 0;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        for (const DWORD id : childrenOfThisProcess()) {
+          if (std::find(before.begin(), before.end(), id) == before.end()) host = id;
+        }
+        return host != 0 || platform::fileExists(started);
+      },
+      30000));
+  EXPECT_FALSE(platform::fileExists(started)) << "the planted wscript ran";
+  platform::UniqueKernelHandle process(::OpenProcess(
+      PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE, host));
+  ASSERT_TRUE(process);
+  char image[MAX_PATH] = {};
+  DWORD size = sizeof image;
+  ASSERT_TRUE(::QueryFullProcessImageNameA(process.get(), 0, image, &size));
+  const std::string path(image, size);
+  EXPECT_EQ(::lstrcmpiA(path.substr(path.find_last_of('\\') + 1).c_str(), "wscript.exe"), 0)
+      << path;
+  EXPECT_NE(::lstrcmpiA(path.c_str(), planted.c_str()), 0) << "the planted wscript ran";
+  // Wine's script host stops at the script's sleep line; it is done with us
+  // either way.
+  ::TerminateProcess(process.get(), 0);
+  ::WaitForSingleObject(process.get(), 10000);
 }
 
 }  // namespace
