@@ -278,9 +278,18 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
   setMarker(false);
   const Immutable immutable(xmlPath());
   if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  // The version check's answer, a newer version, is let go while the click
+  // still waits: its prompt must wait until the click has been handled whole.
+  HttpServer server;
+  ASSERT_TRUE(server.listening());
+  Response newer = answer(200, signedVersionFile(newerVersion(), "MZ"));
+  newer.answerOnRelease = true;
+  server.route(kVersionPath, newer);
   SecondInstances instances;
   RunningApp app;
-  start(app);
+  ASSERT_TRUE(app.launch(*root_ / "work"));
+  ASSERT_TRUE(app.waitForMainWindow());
+  ASSERT_TRUE(waitFor([&] { return server.hits(kVersionPath) >= 1; }, 10000));
   postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
   // The window's own try and the instance's each take a second of retries
   // before they give up: long enough to see the instance run.
@@ -292,16 +301,29 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
       },
       30000, false, 2))
       << "no box";
+  // The answer is fetched and handed to the UI thread, which has handled
+  // everything before our mark: a prompt it opened would be up.
+  server.releaseHung();
+  ASSERT_TRUE(waitFor([&] { return server.hungUp(kVersionPath) >= 1; }, 20000));
+  ASSERT_TRUE(app.settled());
+  EXPECT_EQ(app.findWindow("更新提示", true), nullptr)
+      << "the answer came in the middle of a click";
+  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kEnglishWord) << "the click's own toggle";
   EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), lang::kNotChangedText);
   ASSERT_EQ(instances.count(), 1u) << "one second instance:\n" << instances.listed();
   const std::string& line = instances.first();
   EXPECT_NE(line.find("Kelvora.exe"), std::string::npos) << line;
   EXPECT_TRUE(endsWith(line, " --set-language en_US")) << line;
   postClick(::GetDlgItem(box, IDOK));
-  ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 5000));
+  ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 15000));
+  HWND prompt = app.waitForWindow("更新提示", true, 15000);
+  ASSERT_NE(prompt, nullptr) << "the answer's prompt comes after the click";
+  postClick(::GetDlgItem(prompt, IDCANCEL));
+  ASSERT_TRUE(waitFor([&] { return !::IsWindow(prompt); }, 15000));
   ASSERT_TRUE(app.settled());
   EXPECT_TRUE(markerPresent()) << "the marker is toggled all the same";
-  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kEnglishWord);
+  // The check's end shows the files as they are: the file's token wins.
+  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kChineseWord);
   EXPECT_EQ(app.text(ids::kFileLanguageId), lang::kChineseWord) << "read again from the file";
   EXPECT_EQ(xml(), kChineseXml);
   expectNoWorkingCopy(xmlPath());
