@@ -521,6 +521,72 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
   EXPECT_FALSE(platform::fileExists("C:\\tem.vbs"));
 }
 
+TEST_F(UpdaterTest, InCodePage1252ANameTheCodePageCannotGiveBackGetsNoScript) {
+  // In code page 1252, best fit turns the ā of C:\Kelvorā into a: the
+  // program's ANSI name for itself is then C:\Kelvora\Kelvora.exe, another
+  // folder's file, which a clean-up script would delete. The update still
+  // lands where that name leads; no script is left to delete anything.
+  if (::GetACP() != 1252) GTEST_SKIP() << "runs in code page 1252 only";
+  const std::wstring wideDir = L"C:\\Kelvor\u0101";
+  const std::string decoyDir = "C:\\Kelvora";
+  char ansi[MAX_PATH] = {};
+  ::WideCharToMultiByte(CP_ACP, 0, wideDir.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+  ASSERT_EQ(std::string(ansi), decoyDir) << "best fit as on Windows";
+  const std::string newName = update::updateFileName(newerVersion());
+  auto clean = [&] {
+    ::DeleteFileW((wideDir + L"\\Kelvora.exe").c_str());
+    ::RemoveDirectoryW(wideDir.c_str());
+    for (const std::string& name :
+         {std::string("Kelvora.exe"), newName, std::string(update::kCleanupScriptName),
+          std::string("probe-started.txt")}) {
+      ::SetFileAttributesA((decoyDir + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+      ::DeleteFileA((decoyDir + "\\" + name).c_str());
+    }
+    ::RemoveDirectoryA(decoyDir.c_str());
+  };
+  clean();
+  struct AtEnd {
+    std::function<void()> run;
+    ~AtEnd() { run(); }
+  } cleanUp{[&] {
+    waitFor(
+        [&] {
+          clean();
+          return ::GetFileAttributesW(wideDir.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                 ::GetFileAttributesA(decoyDir.c_str()) == INVALID_FILE_ATTRIBUTES;
+        },
+        10000, false, 100);
+  }};
+  ASSERT_TRUE(::CreateDirectoryW(wideDir.c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(decoyDir.c_str(), nullptr));
+  ASSERT_TRUE(platform::writeFile(decoyDir + "\\Kelvora.exe", {"someone else's"}));
+  const std::wstring exe = wideDir + L"\\Kelvora.exe";
+  const std::string from = testing_support::g_exePath;
+  ASSERT_TRUE(::CopyFileW(std::wstring(from.begin(), from.end()).c_str(), exe.c_str(), FALSE));
+  std::wstring command = L"\"" + exe + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               wideDir.c_str(), &startup, &info));
+  const platform::UniqueKernelHandle process(info.hProcess);
+  const platform::UniqueKernelHandle thread(info.hThread);
+  HWND box = nullptr;
+  const bool prompted =
+      waitFor([&] { return (box = dialogOf(info.dwProcessId)) != nullptr; }, 30000);
+  if (!prompted) ::TerminateProcess(process.get(), 1);
+  ASSERT_TRUE(prompted) << "no update prompt";
+  testing_support::postClick(::GetDlgItem(box, IDOK));
+  ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
+  EXPECT_TRUE(
+      waitFor([&] { return platform::fileExists(decoyDir + "\\probe-started.txt"); }, 10000))
+      << "the new version started";
+  EXPECT_FALSE(platform::fileExists(decoyDir + "\\" + update::kCleanupScriptName))
+      << "a script that would delete the other folder's Kelvora.exe";
+  EXPECT_EQ(platform::readFile(decoyDir + "\\Kelvora.exe"), "someone else's");
+  EXPECT_NE(::GetFileAttributesW(exe.c_str()), INVALID_FILE_ATTRIBUTES) << "the old exe stays";
+}
+
 TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
   // In process: the probe is a real program, so a start that should not
   // happen would happen, and would leave its mark in its own folder.
