@@ -571,11 +571,17 @@ TEST_F(UpdaterTest, InCodePage1252ANameTheCodePageCannotGiveBackGetsNoScript) {
                                wideDir.c_str(), &startup, &info));
   const platform::UniqueKernelHandle process(info.hProcess);
   const platform::UniqueKernelHandle thread(info.hThread);
+  // Ended however the test ends, before the folders are cleaned up.
+  struct Ends {
+    HANDLE process;
+    ~Ends() {
+      if (::WaitForSingleObject(process, 0) == WAIT_TIMEOUT) ::TerminateProcess(process, 1);
+      ::WaitForSingleObject(process, 10000);
+    }
+  } ends{process.get()};
   HWND box = nullptr;
-  const bool prompted =
-      waitFor([&] { return (box = dialogOf(info.dwProcessId)) != nullptr; }, 30000);
-  if (!prompted) ::TerminateProcess(process.get(), 1);
-  ASSERT_TRUE(prompted) << "no update prompt";
+  ASSERT_TRUE(waitFor([&] { return (box = dialogOf(info.dwProcessId)) != nullptr; }, 30000))
+      << "no update prompt";
   testing_support::postClick(::GetDlgItem(box, IDOK));
   ASSERT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0);
   EXPECT_TRUE(
