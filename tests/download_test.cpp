@@ -163,6 +163,14 @@ TEST_F(DownloadTest, ChecksDecideWhatCompletes) {
          return c;
        }(),
        F::TooLong},
+      // No length announced: only the count of what arrives can stop it.
+      {"over the cap, chunked", chunked,
+       [&] {
+         auto c = checks(-1, "", false);
+         c.maxSize = n - 1;
+         return c;
+       }(),
+       F::TooLong},
       {"404", missing, checks(-1, "", false), F::Status},
       {"over 64 MiB announced, though the checks allow more", overAnnounced,
        [&] {

@@ -237,6 +237,12 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
   ::CreateDirectoryA((*root_ / "linked").c_str(), nullptr);
   const UnixLink linkedAmt(*root_ / "linked\\AMT", *root_ / "work\\AE\\AMT");
   ASSERT_TRUE(linkedAmt.made());
+  // One whose application.xml itself is a link to that file.
+  for (const char* sub : {"linked-file", "linked-file\\AMT"}) {
+    ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
+  }
+  const UnixLink linkedXml(*root_ / "linked-file\\AMT\\application.xml", planted);
+  ASSERT_TRUE(linkedXml.made());
   struct Row {
     const char* what;
     std::string installPath;  // empty: no value at all
@@ -248,6 +254,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
       {"a relative install path", relative, "--set-language en_US", 2},
       {"a wrong word", installDir(), "--set-language fr_FR", 3},
       {"a link on the way to AMT", *root_ / "linked\\", "--set-language en_US", 4},
+      {"a link at application.xml's own name", *root_ / "linked-file\\", "--set-language en_US", 4},
   };
   bool marker = false;
   for (const Row& row : rows) {
@@ -326,9 +333,18 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
   setMarker(false);
   const Immutable immutable(xmlPath());
   if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  // The version check's answer, a newer version, is let go while the click
+  // still waits: its prompt must wait until the click has been handled whole.
+  HttpServer server;
+  ASSERT_TRUE(server.listening());
+  Response newer = answer(200, signedVersionFile(newerVersion(), "MZ"));
+  newer.answerOnRelease = true;
+  server.route(kVersionPath, newer);
   SecondInstances instances;
   RunningApp app;
-  start(app);
+  ASSERT_TRUE(app.launch(*root_ / "work"));
+  ASSERT_TRUE(app.waitForMainWindow());
+  ASSERT_TRUE(waitFor([&] { return server.hits(kVersionPath) >= 1; }, 10000));
   postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
   // The window's own try and the instance's each take a second of retries
   // before they give up: long enough to see the instance run.
@@ -340,16 +356,29 @@ TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
       },
       30000, false, 2))
       << "no box";
+  // The answer is fetched and handed to the UI thread, which has handled
+  // everything before our mark: a prompt it opened would be up.
+  server.releaseHung();
+  ASSERT_TRUE(waitFor([&] { return server.hungUp(kVersionPath) >= 1; }, 20000));
+  ASSERT_TRUE(app.settled());
+  EXPECT_EQ(app.findWindow("更新提示", true), nullptr)
+      << "the answer came in the middle of a click";
+  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kEnglishWord) << "the click's own toggle";
   EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), lang::kNotChangedText);
   ASSERT_EQ(instances.count(), 1u) << "one second instance:\n" << instances.listed();
   const std::string& line = instances.first();
   EXPECT_NE(line.find("Kelvora.exe"), std::string::npos) << line;
   EXPECT_TRUE(endsWith(line, " --set-language en_US")) << line;
   postClick(::GetDlgItem(box, IDOK));
-  ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 5000));
+  ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 15000));
+  HWND prompt = app.waitForWindow("更新提示", true, 15000);
+  ASSERT_NE(prompt, nullptr) << "the answer's prompt comes after the click";
+  postClick(::GetDlgItem(prompt, IDCANCEL));
+  ASSERT_TRUE(waitFor([&] { return !::IsWindow(prompt); }, 15000));
   ASSERT_TRUE(app.settled());
   EXPECT_TRUE(markerPresent()) << "the marker is toggled all the same";
-  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kEnglishWord);
+  // The check's end shows the files as they are: the file's token wins.
+  EXPECT_EQ(app.text(ids::kCurrentLanguageId), lang::kChineseWord);
   EXPECT_EQ(app.text(ids::kFileLanguageId), lang::kChineseWord) << "read again from the file";
   EXPECT_EQ(xml(), kChineseXml);
   expectNoWorkingCopy(xmlPath());
@@ -443,16 +472,26 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
   std::string forged = signedVersionFile(newerVersion(), probe_);
   char& lastDigit = forged[forged.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
+  // The run folder reached through a link: the restart's delete, made by the
+  // system, must not rename or name a file that a link leads to.
+  TempFolder linkParent("kelvora-linked");
+  const std::string linkedRun = linkParent / "run";
+  const UnixLink link(linkedRun, runDir_.path());
+  ASSERT_TRUE(link.made());
   struct Row {
     const char* what;
     std::string versionFile;
     DWORD code;
     const char* told;  // the text of its own "更新提示" box, if any
+    bool throughLink = false;
   };
   const Row rows[] = {
       {"the same version", signedVersionFile(ownVersion(), probe_), 1, nullptr},
       {"a forged version file", forged, 4, update::kNoReleaseText},
-      // Last: the new version is started, and it would be seen for the rows before.
+      // The new version is started, and would be seen for the rows before;
+      // it is taken away after this row.
+      {"a newer signed version, run through a linked folder",
+       signedVersionFile(newerVersion(), probe_), 0, nullptr, true},
       {"a newer signed version", signedVersionFile(newerVersion(), probe_), 0, nullptr},
   };
   for (const Row& row : rows) {
@@ -460,7 +499,8 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     server_->route(kVersionPath, answer(200, row.versionFile));
     const int downloads = server_->hits(kExePath);
     std::vector<std::string> told;
-    const VerbRun verb = runVerb(exe_, "--update", runDir_.path(), [&](HWND w) {
+    const std::string dir = row.throughLink ? linkedRun : runDir_.path();
+    const VerbRun verb = runVerb(dir + "\\Kelvora.exe", "--update", dir, [&](HWND w) {
       if (windowText(w) != "更新提示") return;
       told.push_back(windowText(::GetDlgItem(w, 0xFFFF)));
       postClick(::GetDlgItem(w, IDOK));
@@ -476,9 +516,11 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     // program's own making: never the name it ran by, which anyone who
     // owns the folder chose.
     EXPECT_FALSE(pending.names(exe_));
+    EXPECT_FALSE(pending.names(linkedRun + "\\Kelvora.exe"));
     const std::vector<std::string> retired = retiredFiles();
-    EXPECT_EQ(platform::fileExists(exe_), row.code != 0);
-    if (row.code == 0) {
+    const bool retires = row.code == 0 && !row.throughLink;
+    EXPECT_EQ(platform::fileExists(exe_), !retires) << "the old exe stays where it is not retired";
+    if (retires) {
       ASSERT_EQ(retired.size(), 1u) << "the old exe, renamed";
       EXPECT_EQ(platform::readFile(retired[0]), platform::readFile(g_exePath));
       EXPECT_TRUE(pending.names(retired[0])) << "goes at the next restart";
@@ -492,6 +534,11 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
       EXPECT_TRUE(verb.shown.size() == told.size()) << "no window but its box";
       EXPECT_EQ(server_->hits(kExePath), downloads) << "nothing downloaded";
       EXPECT_FALSE(platform::fileExists(newExe()));
+    }
+    if (row.throughLink) {
+      // Gone once the new version has ended and let go of it.
+      EXPECT_TRUE(waitFor([&] { return ::DeleteFileA(newExe().c_str()) != FALSE; }, 10000));
+      ::DeleteFileA((runDir_ / "probe-started.txt").c_str());
     }
   }
 }

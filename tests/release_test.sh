@@ -37,8 +37,10 @@ openssl pkcs12 -export -inkey "$outside/publisher.key" -in "$outside/publisher-s
 cp "$outside/codesign.p12" "$tree/codesign.p12"
 
 # A stand-in cmake: it notes the environment it was given and builds a small
-# exe carrying the key and URL it was handed, as the real build's does. A
-# stand-in dpkg that knows every package lets scripts/setup pass at once.
+# exe carrying the key and URL it was handed, as the real build's does.
+# scripts/setup reads the real package database, where the test command's own
+# set-up has installed everything, so it passes at once; a stand-in apt-get
+# makes sure that no release row ever installs anything.
 cat >"$outside/bin/cmake" <<'EOF'
 #!/usr/bin/env bash
 env >>"${0%/bin/cmake}/cmake-env"
@@ -59,8 +61,8 @@ echo 1.3 >"$dir/generated/version"
 printf 'const char *k = "kelvora-update-key:%s", *u = "%s";\n' "$key" "$url" >"$dir/standin.c"
 echo 'int main(void) { return k[0] + u[0]; }' >>"$dir/standin.c"
 EOF
-printf '#!/bin/sh\nexit 0\n' >"$outside/bin/dpkg"
-chmod +x "$outside/bin/cmake" "$outside/bin/dpkg"
+printf '#!/bin/sh\necho "apt-get: not in the release test" >&2\nexit 100\n' >"$outside/bin/apt-get"
+chmod +x "$outside/bin/cmake" "$outside/bin/apt-get"
 # What every run is given unless a row says otherwise: all it needs.
 given=(PATH="$outside/bin:$PATH" KELVORA_SIGNING_KEY="$outside/key.pem"
        KELVORA_CODESIGN_CERT="$outside/codesign.p12"

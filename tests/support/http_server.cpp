@@ -154,6 +154,7 @@ void HttpServer::serve(SOCKET client) {
     ::closesocket(client);
     return;
   }
+  while (response.answerOnRelease && !stop_ && !released_) ::Sleep(50);
   for (unsigned waited = 0; waited < response.answerAfterMs && !stop_; waited += 50) ::Sleep(50);
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " + reason(response.status) +
                      "\r\nConnection: close\r\n";

@@ -28,6 +28,7 @@ struct Response {
   unsigned pieceDelayMs = 0;      // pause after each piece (throttling)
   bool trickleHead = false;       // the head too, one byte per piece delay
   unsigned answerAfterMs = 0;     // silence after the request before any answer
+  bool answerOnRelease = false;   // silence until releaseHung(), then the answer
 };
 
 // What the test builds ask for (their update server is 127.0.0.1 on this
