@@ -9,13 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/elevated.h"
 #include "app/main_form.h"
 #include "lang/switcher.h"
 #include "platform/files.h"
@@ -155,6 +158,7 @@ class SecondInstances {
   }
   std::size_t count() const { return lines_.size(); }
   const std::string& first() const { return lines_.begin()->second; }
+  DWORD firstId() const { return lines_.begin()->first; }
   bool has(DWORD id) const { return lines_.count(id) != 0; }
   std::string listed() const {
     std::string text;
@@ -388,24 +392,38 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
   std::string forged = signedVersionFile(newerVersion(), probe_);
   char& lastDigit = forged[forged.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
+  // The run folder reached through a link, and a build without a key.
+  const TempFolder outside("kelvora-outside");
+  const UnixLink linked(outside / "linked", runDir_.path());
+  ASSERT_TRUE(linked.made());
+  ASSERT_FALSE(g_unsignedExePath.empty());
+  const std::string unkeyed = outside / "Kelvora.exe";
+  ASSERT_TRUE(::CopyFileA(g_unsignedExePath.c_str(), unkeyed.c_str(), FALSE));
   struct Row {
     const char* what;
+    std::string exe;
     std::string versionFile;
     DWORD code;
     const char* told;  // the text of its own "更新提示" box, if any
+    bool fetches;      // whether it may ask the server anything at all
   };
   const Row rows[] = {
-      {"the same version", signedVersionFile(ownVersion(), probe_), 1, nullptr},
-      {"a forged version file", forged, 4, update::kNoReleaseText},
-      // Last: the new version is started, and it would be seen for the rows before.
-      {"a newer signed version", signedVersionFile(newerVersion(), probe_), 0, nullptr},
+      {"the same version", exe_, signedVersionFile(ownVersion(), probe_), 1, nullptr, true},
+      {"a forged version file", exe_, forged, 4, update::kNoReleaseText, true},
+      {"started through a link to its folder", outside / "linked\\Kelvora.exe",
+       signedVersionFile(newerVersion(), probe_), 4, app::kRunFolderLinkedText, false},
+      {"a build without an update key", unkeyed, signedVersionFile(newerVersion(), probe_), 3,
+       nullptr, false},
+      // Last: the new version is installed, and it would be seen for the rows before.
+      {"a newer signed version", exe_, signedVersionFile(newerVersion(), probe_), 0, nullptr, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     server_->route(kVersionPath, answer(200, row.versionFile));
+    const int fetches = server_->hits(kVersionPath);
     const int downloads = server_->hits(kExePath);
     std::vector<std::string> told;
-    const VerbRun verb = runVerb(exe_, "--update", runDir_.path(), [&](HWND w) {
+    const VerbRun verb = runVerb(row.exe, "--update", runDir_.path(), [&](HWND w) {
       if (windowText(w) != "更新提示") return;
       told.push_back(windowText(::GetDlgItem(w, 0xFFFF)));
       postClick(::GetDlgItem(w, IDOK));
@@ -413,6 +431,7 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     ASSERT_TRUE(verb.ended) << "did not end within a minute";
     EXPECT_EQ(verb.exitCode, row.code);
     EXPECT_EQ(told, row.told ? std::vector<std::string>{row.told} : std::vector<std::string>{});
+    EXPECT_EQ(server_->hits(kVersionPath) > fetches, row.fetches) << "asked the server";
     EXPECT_FALSE(platform::fileExists(runDir_ / update::kDownloadTempName));
     // No script host runs as administrator: it would take its COM classes
     // from the user's own registry.
@@ -432,7 +451,8 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     }
     if (row.code == 0) {
       EXPECT_EQ(platform::readFile(newExe()), probe_);
-      EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version started";
+      // A start it made would have been waited for: the mark would be there.
+      EXPECT_FALSE(probeStarted()) << "the elevated step starts nothing";
     } else {
       EXPECT_TRUE(verb.shown.size() == told.size()) << "no window but its box";
       EXPECT_EQ(server_->hits(kExePath), downloads) << "nothing downloaded";
@@ -443,40 +463,137 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
 
 TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndTheWindowGoesOn) {
   server_->route(kVersionPath, answer(200, signedVersionFile(newerVersion(), probe_)));
-  const Immutable immutable(runDir_.path());
-  if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  ASSERT_FALSE(g_unsignedExePath.empty());
+  const std::string unkeyed = runDir_ / "unkeyed\\Kelvora.exe";
+  ASSERT_TRUE(::CreateDirectoryA((runDir_ / "unkeyed").c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileA(g_unsignedExePath.c_str(), unkeyed.c_str(), FALSE));
+  struct Row {
+    const char* what;
+    std::string exe;
+    bool elevates;     // a second instance is started
+    const char* told;  // and says this in its own box; otherwise the window does
+  };
+  const Row rows[] = {
+      // The instance may not write there either (under Wine it is no
+      // administrator), and says so.
+      {"a build with an update key", exe_, true, update::kCannotWriteText},
+      // A version file nobody signed is never installed as administrator.
+      {"a build without one", unkeyed, false, update::kNoElevatedUpdateText},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string folder = row.exe.substr(0, row.exe.rfind('\\'));
+    const Immutable immutable(folder);
+    if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+    SecondInstances instances;
+    RunningApp app;
+    ASSERT_TRUE(app.launch(folder, row.exe));
+    HWND prompt = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(prompt, nullptr) << "no update prompt";
+    ASSERT_TRUE(app.waitForMainWindow());
+    postClick(::GetDlgItem(prompt, IDOK));
+    // The instance's own box, shown by another process than the window's; or
+    // the window's, for a build that starts none.
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+          instances.note(app.processId());
+          box = boxOf(instances, "更新提示", row.told);
+          if (!row.elevates && !box) {
+            box = app.findWindow("更新提示", true);
+            if (box && windowText(::GetDlgItem(box, 0xFFFF)) != row.told) box = nullptr;
+          }
+          return box != nullptr;
+        },
+        30000, false, 2))
+        << "nothing said";
+    instances.note(app.processId());  // read again while its box shows
+    ASSERT_EQ(instances.count(), row.elevates ? 1u : 0u) << "second instances:\n"
+                                                         << instances.listed();
+    if (row.elevates) {
+      const std::string& line = instances.first();
+      EXPECT_TRUE(endsWith(line, " --update")) << line;
+      EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
+    }
+    postClick(::GetDlgItem(box, IDOK));
+    ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
+        << "the window goes on";
+    ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 15000));
+    EXPECT_TRUE(app.running());
+    ASSERT_TRUE(app.settled());
+    EXPECT_EQ(app.title(), ownTitle());
+    EXPECT_EQ(app.findWindow("更新提示", true), nullptr) << "nothing more is said";
+    EXPECT_EQ(server_->hits(kExePath), 0);
+    EXPECT_FALSE(platform::fileExists(newExe()));
+    EXPECT_TRUE(closesCleanly(app));
+  }
+}
+
+// Where only an administrator may write the run folder: the instance
+// installs the new version and ends, and the window, as its user, starts it
+// and ends. Its creator is the window, not the instance, whose token it
+// would otherwise run under.
+TEST_F(ElevatedUpdateTest, OkWhereOnlyTheSecondInstanceMayWriteHasTheWindowStartTheNewVersion) {
+  const PendingRenames pending;
+  const std::string versionFile = signedVersionFile(newerVersion(), probe_);
+  server_->route(kVersionPath, answer(200, versionFile));
+  const std::string parentMark = runDir_ / "probe-parent.txt";
+  ASSERT_TRUE(platform::writeFile(parentMark, {}));  // asks the probe who started it
+  std::optional<Immutable> immutable(std::in_place, runDir_.path());
+  if (!immutable->made()) GTEST_SKIP() << kChattrRefused;
   SecondInstances instances;
   RunningApp app;
   ASSERT_TRUE(app.launch(runDir_.path(), exe_));
   HWND prompt = app.waitForWindow("更新提示", true, 30000);
   ASSERT_NE(prompt, nullptr) << "no update prompt";
   ASSERT_TRUE(app.waitForMainWindow());
+  // Under Wine the instance is no administrator: the folder becomes writable
+  // once the window has chosen the instance, and the instance's fetch
+  // answers late enough for that.
+  Response late = answer(200, versionFile);
+  late.answerAfterMs = 1500;
+  server_->route(kVersionPath, late);
   postClick(::GetDlgItem(prompt, IDOK));
-  // The instance's own box, shown by another process than the window's.
-  HWND box = nullptr;
   ASSERT_TRUE(waitFor(
       [&] {
         instances.note(app.processId());
-        box = boxOf(instances, "更新提示", update::kCannotWriteText);
-        return box != nullptr;
+        return instances.count() > 0;
       },
       30000, false, 2))
-      << "the instance said nothing";
-  instances.note(app.processId());  // read again while its box shows
-  ASSERT_EQ(instances.count(), 1u) << "one second instance:\n" << instances.listed();
-  const std::string& line = instances.first();
-  EXPECT_TRUE(endsWith(line, " --update")) << line;
-  EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
-  postClick(::GetDlgItem(box, IDOK));
-  ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
-      << "the window goes on";
-  EXPECT_TRUE(app.running());
-  ASSERT_TRUE(app.settled());
-  EXPECT_EQ(app.title(), ownTitle());
-  EXPECT_EQ(app.findWindow("更新提示", true), nullptr) << "the window says nothing of its own";
-  EXPECT_EQ(server_->hits(kExePath), 0);
-  EXPECT_FALSE(platform::fileExists(newExe()));
-  EXPECT_TRUE(closesCleanly(app));
+      << "no second instance";
+  immutable.reset();
+  const DWORD instanceId = instances.firstId();
+  platform::UniqueKernelHandle instance(
+      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, instanceId));
+  ASSERT_TRUE(instance);
+  EXPECT_TRUE(endsWith(instances.first(), " --update")) << instances.first();
+
+  ASSERT_TRUE(waitFor([&] { return probeStarted(); }, 60000)) << "the new version never started";
+  ASSERT_EQ(::WaitForSingleObject(instance.get(), 15000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  ASSERT_TRUE(::GetExitCodeProcess(instance.get(), &code));
+  EXPECT_EQ(code, 0u) << "the instance installed it";
+  // Who started the new version, and when: after the instance had ended.
+  unsigned long parent = 0;
+  unsigned long long startedAt = 0;
+  ASSERT_EQ(std::sscanf(platform::readFile(parentMark).c_str(), "%lu %llu", &parent, &startedAt),
+            2);
+  EXPECT_EQ(parent, app.processId()) << "started by the window";
+  EXPECT_NE(parent, instanceId);
+  FILETIME created = {}, exited = {}, kernel = {}, user = {};
+  ASSERT_TRUE(::GetProcessTimes(instance.get(), &created, &exited, &kernel, &user));
+  const unsigned long long endedAt =
+      (static_cast<unsigned long long>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
+  EXPECT_GE(startedAt, endedAt) << "started after the instance had ended";
+  // The window then ends, as after an update of its own.
+  ASSERT_EQ(::WaitForSingleObject(app.process(), 15000), WAIT_OBJECT_0) << "the window ended";
+  ASSERT_TRUE(::GetExitCodeProcess(app.process(), &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(platform::readFile(newExe()), probe_);
+  EXPECT_FALSE(platform::fileExists(exe_)) << "the old exe is renamed for the restart";
+  const std::vector<std::string> retired = retiredFiles();
+  ASSERT_EQ(retired.size(), 1u);
+  EXPECT_TRUE(pending.names(retired[0]));
 }
 
 }  // namespace
