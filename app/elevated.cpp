@@ -20,8 +20,8 @@
 //      download: they can send both elsewhere, which the signed version file
 //      and the download's size and hash make harmless;
 //   7. the certificate stores that Authenticode reads (the user's own among
-//      them) to name the new version's signer; that signer must be this
-//      exe's own, on top of the signed version file.
+//      them) to name the new version's signer, which must be this exe's own
+//      where this exe is signed: a check on top of the signed version file.
 // It takes no path, URL or version from its caller, reads neither Documents
 // nor the temporary folder, shows no main window and opens no URL.
 // It starts no process: the window that waited starts the new version, as

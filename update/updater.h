@@ -1,6 +1,7 @@
 // Downloads the new executable the version check found, shows the progress,
 // lets the user cancel, and on completion starts the new executable, leaves a
-// clean-up script behind and asks the message loop to end. UI thread only.
+// clean-up script behind and asks the message loop to end (the elevated
+// step's: checks it, leaves it in place and starts nothing). UI thread only.
 #pragma once
 
 #include <functional>
