@@ -319,17 +319,23 @@ class ElevatedUpdateTest : public ::testing::Test {
     server_->route(kExePath, answer(200, probe_));
   }
 
-  std::string newExe() const { return runDir_ / update::updateFileName(newerVersion()); }
-  bool probeStarted() const { return platform::fileExists(runDir_ / "probe-started.txt"); }
-  std::vector<std::string> retiredFiles() const {
+  std::string newExe() const { return newExe(runDir_.path()); }
+  static std::string newExe(const std::string& dir) {
+    return dir + "\\" + update::updateFileName(newerVersion());
+  }
+  bool probeStarted() const { return probeStarted(runDir_.path()); }
+  static bool probeStarted(const std::string& dir) {
+    return platform::fileExists(dir + "\\probe-started.txt");
+  }
+  std::vector<std::string> retiredFiles() const { return retiredFiles(runDir_.path()); }
+  static std::vector<std::string> retiredFiles(const std::string& dir) {
     std::vector<std::string> paths;
     WIN32_FIND_DATAA data;
-    const std::string pattern =
-        runDir_ / (std::string(update::kRetiredPrefix) + "*" + update::kRetiredSuffix);
+    const std::string pattern = dir + "\\" + update::kRetiredPrefix + "*" + update::kRetiredSuffix;
     platform::UniqueFind find(::FindFirstFileA(pattern.c_str(), &data));
     if (!find) return paths;
     do {
-      paths.push_back(runDir_ / data.cFileName);
+      paths.push_back(dir + "\\" + data.cFileName);
     } while (::FindNextFileA(find.get(), &data));
     return paths;
   }
@@ -532,68 +538,109 @@ TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndT
 // Where only an administrator may write the run folder: the instance
 // installs the new version and ends, and the window, as its user, starts it
 // and ends. Its creator is the window, not the instance, whose token it
-// would otherwise run under.
+// would otherwise run under. What the window starts is only the file its own
+// version file described, whatever the instance was given.
 TEST_F(ElevatedUpdateTest, OkWhereOnlyTheSecondInstanceMayWriteHasTheWindowStartTheNewVersion) {
   const PendingRenames pending;
-  const std::string versionFile = signedVersionFile(newerVersion(), probe_);
-  server_->route(kVersionPath, answer(200, versionFile));
-  const std::string parentMark = runDir_ / "probe-parent.txt";
-  ASSERT_TRUE(platform::writeFile(parentMark, {}));  // asks the probe who started it
-  std::optional<Immutable> immutable(std::in_place, runDir_.path());
-  if (!immutable->made()) GTEST_SKIP() << kChattrRefused;
-  SecondInstances instances;
-  RunningApp app;
-  ASSERT_TRUE(app.launch(runDir_.path(), exe_));
-  HWND prompt = app.waitForWindow("更新提示", true, 30000);
-  ASSERT_NE(prompt, nullptr) << "no update prompt";
-  ASSERT_TRUE(app.waitForMainWindow());
-  // Under Wine the instance is no administrator: the folder becomes writable
-  // once the window has chosen the instance, and the instance's fetch
-  // answers late enough for that.
-  Response late = answer(200, versionFile);
-  late.answerAfterMs = 1500;
-  server_->route(kVersionPath, late);
-  postClick(::GetDlgItem(prompt, IDOK));
-  ASSERT_TRUE(waitFor(
-      [&] {
-        instances.note(app.processId());
-        return instances.count() > 0;
-      },
-      30000, false, 2))
-      << "no second instance";
-  immutable.reset();
-  const DWORD instanceId = instances.firstId();
-  platform::UniqueKernelHandle instance(
-      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, instanceId));
-  ASSERT_TRUE(instance);
-  EXPECT_TRUE(endsWith(instances.first(), " --update")) << instances.first();
+  const std::string offered = signedVersionFile(newerVersion(), probe_);
+  platform::Bytes other = probe_;
+  other += std::string(16, '\0');  // still a program that runs, but not the one offered
+  struct Row {
+    const char* what;
+    const char* folder;      // within the run folder; empty: that folder itself
+    platform::Bytes served;  // to the instance, with a version file signed for it
+    bool started;            // by the window; otherwise it says so and goes on
+  };
+  const Row rows[] = {
+      {"another file than the one offered", "other", other, false},
+      {"the file offered", "", probe_, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string dir = *row.folder ? runDir_ / row.folder : runDir_.path();
+    const std::string exe = dir + "\\Kelvora.exe";
+    if (*row.folder) {
+      ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
+      ASSERT_TRUE(::CopyFileA(g_exePath.c_str(), exe.c_str(), FALSE));
+    }
+    server_->route(kVersionPath, answer(200, offered));
+    server_->route(kExePath, answer(200, probe_));
+    const std::string parentMark = dir + "\\probe-parent.txt";
+    ASSERT_TRUE(platform::writeFile(parentMark, {}));  // asks the probe who started it
+    std::optional<Immutable> immutable(std::in_place, dir);
+    if (!immutable->made()) GTEST_SKIP() << kChattrRefused;
+    SecondInstances instances;
+    RunningApp app;
+    ASSERT_TRUE(app.launch(dir, exe));
+    HWND prompt = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(prompt, nullptr) << "no update prompt";
+    ASSERT_TRUE(app.waitForMainWindow());
+    // Under Wine the instance is no administrator: the folder becomes
+    // writable once the window has chosen the instance, and the instance's
+    // fetch answers late enough for that.
+    Response late = answer(200, signedVersionFile(newerVersion(), row.served));
+    late.answerAfterMs = 1500;
+    server_->route(kVersionPath, late);
+    server_->route(kExePath, answer(200, row.served));
+    postClick(::GetDlgItem(prompt, IDOK));
+    ASSERT_TRUE(waitFor(
+        [&] {
+          instances.note(app.processId());
+          return instances.count() > 0;
+        },
+        30000, false, 2))
+        << "no second instance";
+    immutable.reset();
+    const DWORD instanceId = instances.firstId();
+    platform::UniqueKernelHandle instance(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, instanceId));
+    ASSERT_TRUE(instance);
+    EXPECT_TRUE(endsWith(instances.first(), " --update")) << instances.first();
 
-  ASSERT_TRUE(waitFor([&] { return probeStarted(); }, 60000)) << "the new version never started";
-  ASSERT_EQ(::WaitForSingleObject(instance.get(), 15000), WAIT_OBJECT_0);
-  DWORD code = 99;
-  ASSERT_TRUE(::GetExitCodeProcess(instance.get(), &code));
-  EXPECT_EQ(code, 0u) << "the instance installed it";
-  // Who started the new version, and when: after the instance had ended.
-  unsigned long parent = 0;
-  unsigned long long startedAt = 0;
-  ASSERT_EQ(std::sscanf(platform::readFile(parentMark).c_str(), "%lu %llu", &parent, &startedAt),
-            2);
-  EXPECT_EQ(parent, app.processId()) << "started by the window";
-  EXPECT_NE(parent, instanceId);
-  FILETIME created = {}, exited = {}, kernel = {}, user = {};
-  ASSERT_TRUE(::GetProcessTimes(instance.get(), &created, &exited, &kernel, &user));
-  const unsigned long long endedAt =
-      (static_cast<unsigned long long>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
-  EXPECT_GE(startedAt, endedAt) << "started after the instance had ended";
-  // The window then ends, as after an update of its own.
-  ASSERT_EQ(::WaitForSingleObject(app.process(), 15000), WAIT_OBJECT_0) << "the window ended";
-  ASSERT_TRUE(::GetExitCodeProcess(app.process(), &code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_EQ(platform::readFile(newExe()), probe_);
-  EXPECT_FALSE(platform::fileExists(exe_)) << "the old exe is renamed for the restart";
-  const std::vector<std::string> retired = retiredFiles();
-  ASSERT_EQ(retired.size(), 1u);
-  EXPECT_TRUE(pending.names(retired[0]));
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+          if (!row.started) box = app.findWindow("更新提示", true);
+          return row.started ? probeStarted(dir) : box != nullptr;
+        },
+        60000))
+        << (row.started ? "the new version never started" : "the window said nothing");
+    ASSERT_EQ(::WaitForSingleObject(instance.get(), 15000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    ASSERT_TRUE(::GetExitCodeProcess(instance.get(), &code));
+    EXPECT_EQ(code, 0u) << "the instance installed it";
+    EXPECT_EQ(platform::readFile(newExe(dir)), row.served);
+    EXPECT_FALSE(platform::fileExists(exe)) << "the old exe is renamed for the restart";
+    const std::vector<std::string> retired = retiredFiles(dir);
+    ASSERT_EQ(retired.size(), 1u);
+    EXPECT_TRUE(pending.names(retired[0]));
+    if (!row.started) {
+      EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), update::kInstalledRestartText);
+      postClick(::GetDlgItem(box, IDOK));
+      ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
+          << "the window goes on";
+      ASSERT_TRUE(app.settled());
+      EXPECT_FALSE(probeStarted(dir));
+      EXPECT_TRUE(closesCleanly(app));
+      continue;
+    }
+    // Who started the new version, and when: after the instance had ended.
+    unsigned long parent = 0;
+    unsigned long long startedAt = 0;
+    ASSERT_EQ(std::sscanf(platform::readFile(parentMark).c_str(), "%lu %llu", &parent, &startedAt),
+              2);
+    EXPECT_EQ(parent, app.processId()) << "started by the window";
+    EXPECT_NE(parent, instanceId);
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    ASSERT_TRUE(::GetProcessTimes(instance.get(), &created, &exited, &kernel, &user));
+    const unsigned long long endedAt =
+        (static_cast<unsigned long long>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
+    EXPECT_GE(startedAt, endedAt) << "started after the instance had ended";
+    // The window then ends, as after an update of its own.
+    ASSERT_EQ(::WaitForSingleObject(app.process(), 15000), WAIT_OBJECT_0) << "the window ended";
+    ASSERT_TRUE(::GetExitCodeProcess(app.process(), &code));
+    EXPECT_EQ(code, 0u);
+  }
 }
 
 }  // namespace
