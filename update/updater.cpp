@@ -55,10 +55,6 @@ platform::DownloadChecks downloadChecksFor(const Release& release) {
   return checks;
 }
 
-std::string downloadTempPath() {
-  return platform::joinPath(platform::runDirectory(), kDownloadTempName, platform::ansiLeadBytes());
-}
-
 Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended,
                  UpdateRoute route, std::string self)
     : engine_(engine),

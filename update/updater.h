@@ -95,6 +95,9 @@ class Updater {
   void closeWindow();
   void removeNewExe();
   void end(UpdateEnd how);
+  // kDownloadTempName in the run folder: the new exe is made where it stays,
+  // so it has that folder's owner and permissions from its first byte, and
+  // its final rename never leaves the folder.
   std::string tempPath() const;
 
   platform::Downloader& engine_;
@@ -123,11 +126,6 @@ inline constexpr char kStartFailed[] = "新版本无法启动，已保留当前�
 // size and hash where the file gave them, an executable's head, and a known
 // length where there is no hash to tell a cut file.
 platform::DownloadChecks downloadChecksFor(const Release& release);
-
-// kDownloadTempName in the run folder: the new exe is made where it stays,
-// so it has that folder's owner and permissions from its first byte, and its
-// final rename never leaves the folder.
-std::string downloadTempPath();
 
 // Said by the elevated step when the version file gave nothing to install.
 inline constexpr char kNoReleaseText[] = "未能取得新版本信息，无法更新。";
