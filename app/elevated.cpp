@@ -11,17 +11,31 @@
 //      replace, and never read at all when over 16 MiB;
 //   4. the update server's URL and the update key built into this exe, and its
 //      own version; a version file counts only when signed with that key and
-//      newer than this exe;
-//   5. its own folder (from the system, never from the caller), where the
-//      download and the new version go.
+//      newer than this exe. A build without a key refuses --update at once,
+//      before any network access;
+//   5. its own path as the system gives it, in UTF-16 (never through a
+//      best-fit ANSI form), and the folder it names: the update works only
+//      where both are reached with no link, junction or mount point on the
+//      way, and holds them from that check to its end. The download and the
+//      new version go there;
+//   6. the user's proxy settings, which WinINet reads for the fetch and the
+//      download: they can send both elsewhere, which the signed version file
+//      and the download's size and hash make harmless;
+//   7. the certificate stores that Authenticode reads (the user's own among
+//      them) to name the new version's signer, which must be this exe's own
+//      where this exe is signed: a check on top of the signed version file.
 // It takes no path, URL or version from its caller, reads neither Documents
-// nor the temporary folder, shows no main window, opens no URL, and starts
-// nothing but the verified new version. The old exe is left for Windows to
-// remove at the next restart: no script host runs as administrator, since
-// one would take its COM classes from the user's own HKCU\Software\Classes.
+// nor the temporary folder, shows no main window and opens no URL.
+// It starts no process: the window that waited starts the new version, as
+// its user. The old exe is left for Windows to remove at the next restart:
+// no script host runs as administrator, since one would take its COM classes
+// from the user's own HKCU\Software\Classes.
 #include "app/elevated.h"
 
 #include <windows.h>
+
+#include <optional>
+#include <string>
 
 #include "app/registered_versions.h"
 #include "app/update_urls.h"
@@ -30,8 +44,13 @@
 #include "lang/switcher.h"
 #include "lang/tokens.h"
 #include "lang/windows_switch_system.h"
+#include "platform/code_page.h"
 #include "platform/download.h"
+#include "platform/form.h"
+#include "platform/handles.h"
+#include "platform/in_place.h"
 #include "platform/message_loop.h"
+#include "platform/shell.h"
 #include "platform/ui_post.h"
 #include "platform/url.h"
 #include "registry/registry_tool.h"
@@ -52,18 +71,66 @@ int setLanguage(std::string_view token) {
   return lang::setMachineLanguage(system, token);
 }
 
+// This exe and its folder, held from the check to the end of the update.
+struct RunFolder {
+  std::string self;             // the exe's ANSI path, naming exactly its wide one
+  platform::UniqueFile exe;     // reached directly
+  platform::UniqueFile folder;  // reached directly; without delete sharing, so
+                                // that neither it nor a folder above it moves
+};
+
+// The run folder as the system names it, or the reason it cannot be used.
+std::optional<RunFolder> holdRunFolder(const char*& refusal) {
+  refusal = kRunFolderLinkedText;
+  const std::u16string self = platform::exePathWide();
+  const std::size_t slash = self.find_last_of(u"\\/");
+  if (slash == std::u16string::npos) return std::nullopt;
+  const std::u16string folderPath = self.substr(0, slash + 1);
+  RunFolder run;
+  run.exe.reset(::CreateFileW(reinterpret_cast<LPCWSTR>(self.c_str()), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  run.folder.reset(::CreateFileW(reinterpret_cast<LPCWSTR>(folderPath.c_str()),
+                                 FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!run.exe || !run.folder || !platform::isReachedDirectly(run.exe.get(), self) ||
+      !platform::isReachedDirectly(run.folder.get(), folderPath)) {
+    return std::nullopt;
+  }
+  // The download engine names files in the ANSI code page: only a name that
+  // comes back exactly is used, never a best-fit look-alike of another.
+  std::optional<std::string> ansi = platform::exactAnsi(self);
+  if (!ansi) {
+    refusal = kRunFolderNameText;
+    return std::nullopt;
+  }
+  run.self = std::move(*ansi);
+  return run;
+}
+
 int update() {
+  // Without a key the version file is the server's word alone, and nothing
+  // it names may be installed as administrator.
+  const std::string key = updatePublicKey();
+  if (key.empty()) return lang::kRefused;
+  const char* refusal = nullptr;
+  const std::optional<RunFolder> run = holdRunFolder(refusal);
+  if (!run) {
+    platform::messageBox(refusal, "更新提示", MB_OK | MB_ICONERROR);
+    return update::kUpdateFailed;
+  }
   platform::openUiPost();
   int code = update::kUpdateFailed;
   {
     platform::Downloader engine;
     update::Updater updater(
-        engine, updatePublicKey(),
+        engine, key,
         [&code](update::UpdateEnd end) {
           code = end;
           platform::quitMessageLoop(end);
         },
-        update::OldExeRemoval::AtRestart);
+        update::UpdateRoute::Elevated, run->self);
     updater.startNewest(platform::joinUrl(updateBaseUrl(), update::kVersionFile),
                         platform::joinUrl(updateBaseUrl(), update::kExecutableFile),
                         build_config::kVersion);

@@ -10,13 +10,16 @@
 #include "build_config.h"
 #include "lang/tokens.h"
 #include "lang/windows_switch_system.h"
+#include "platform/code_page.h"
 #include "platform/elevation.h"
 #include "platform/message_loop.h"
+#include "platform/path.h"
 #include "platform/placement.h"
 #include "platform/shell.h"
 #include "platform/ui_post.h"
-#include "update/update_check.h"
 #include "platform/url.h"
+#include "update/self_replace.h"
+#include "update/update_check.h"
 #include "update/version.h"
 
 namespace app {
@@ -96,12 +99,19 @@ void Program::onCreated() {
       platform::joinUrl(updateBaseUrl(), update::kVersionFile),
       platform::joinUrl(updateBaseUrl(), update::kExecutableFile), updatePublicKey(),
       [this](const std::string& versionUrl, const std::string& downloadUrl,
-             const std::string& fileName) {
+             const update::Release& offered) {
         // Where the user may write, the update stays the user's own.
         if (platform::canCreateFilesIn(platform::runDirectory())) {
-          return updater_->start(versionUrl, downloadUrl, fileName);
+          return updater_->start(versionUrl, downloadUrl, update::updateFileName(offered.version));
         }
-        return updateElevated();
+        // Without a key the version file is the server's word alone: nothing
+        // it names is installed as administrator.
+        if (updatePublicKey().empty()) {
+          platform::messageBox(update::kNoElevatedUpdateText, "更新提示",
+                               MB_OK | MB_ICONINFORMATION, mainWindow_->hwnd());
+          return false;
+        }
+        return updateElevated(offered);
       },
       [this] {
         switcher_->showState();
@@ -109,20 +119,32 @@ void Program::onCreated() {
       });
 }
 
-bool Program::updateElevated() {
+bool Program::updateElevated(const update::Release& offered) {
   // The instance fetches, checks and shows its own window; this one only
   // waits for it, painting, and takes no clicks meanwhile.
   // Nothing else runs on this thread until this has been handled whole.
   const platform::UiPostHold hold;
+  // Read while this exe is still at its name: the instance renames it.
+  const update::Publisher& publisher = update::ownPublisher();
   ::EnableWindow(mainWindow_->hwnd(), FALSE);
   const platform::ElevatedResult result =
       platform::runElevatedAndWait(std::string(argumentsFor(Verb::Update)), mainWindow_->hwnd());
   ::EnableWindow(mainWindow_->hwnd(), TRUE);
   if (result.kind == platform::ElevatedResult::Ended &&
       result.exitCode == update::kUpdateInstalled) {
-    // At once: the new version is running, and this exe is the old one.
-    platform::quitMessageLoop(0);
-    return true;
+    // The instance starts nothing: the new version starts here, as the user,
+    // and only when it is the file this window was offered.
+    const std::string newExe =
+        platform::joinPath(platform::runDirectory(), update::updateFileName(offered.version),
+                           platform::ansiLeadBytes());
+    if (update::startVerified(newExe, {offered.size, offered.sha256}, 1000, publisher)) {
+      // At once: the new version is running, and this exe is the old one.
+      platform::quitMessageLoop(0);
+      return true;
+    }
+    platform::messageBox(update::kInstalledRestartText, "更新提示", MB_OK | MB_ICONINFORMATION,
+                         mainWindow_->hwnd());
+    return false;
   }
   if (result.kind == platform::ElevatedResult::Declined) {
     platform::messageBox("没有获得管理员权限，无法更新。", "更新提示", MB_OK | MB_ICONWARNING,

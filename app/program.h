@@ -31,8 +31,9 @@ class Program {
  private:
   void onCreated();
   // OK on the prompt where the run folder is not the user's to write: the
-  // elevated instance downloads and starts the new version.
-  bool updateElevated();
+  // elevated instance downloads the new version and leaves it in place; this
+  // window then starts it, as the user, only as `offered` describes it.
+  bool updateElevated(const update::Release& offered);
 
   std::unique_ptr<platform::Downloader> downloader_;
   std::unique_ptr<update::Updater> updater_;

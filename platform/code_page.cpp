@@ -24,12 +24,14 @@ std::u16string ansiToWide(std::string_view ansi) {
   return out;
 }
 
-std::u16string ansiRoundTrip(std::u16string_view wide) {
+namespace {
+
+// `wide` in the ANSI code page without best fit: a lookalike ("*" for a
+// full-width asterisk, "a" for a Cyrillic a) would name another file.
+std::string withoutBestFit(std::u16string_view wide) {
   if (wide.empty()) return {};
   const auto* source = reinterpret_cast<LPCWSTR>(wide.data());
   const int units = static_cast<int>(wide.size());
-  // Without best fit: a lookalike ("*" for a full-width asterisk, "a" for a
-  // Cyrillic a) would name another file.
   const int bytes = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, source, units, nullptr, 0,
                                           nullptr, nullptr);
   if (bytes <= 0) return {};
@@ -38,7 +40,19 @@ std::u16string ansiRoundTrip(std::u16string_view wide) {
                             nullptr, nullptr) != bytes) {
     return {};
   }
-  return ansiToWide(ansi);
+  return ansi;
+}
+
+}  // namespace
+
+std::u16string ansiRoundTrip(std::u16string_view wide) {
+  return ansiToWide(withoutBestFit(wide));
+}
+
+std::optional<std::string> exactAnsi(std::u16string_view wide) {
+  std::string ansi = withoutBestFit(wide);
+  if (ansi.empty() || ansiToWide(ansi) != wide) return std::nullopt;
+  return ansi;
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // whether a wide text has an exact ANSI form.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,9 @@ std::u16string ansiToWide(std::string_view ansi);
 // to `wide` only when its ANSI form names exactly it. Empty when a
 // conversion fails. Any thread.
 std::u16string ansiRoundTrip(std::u16string_view wide);
+
+// The ANSI form of `wide` when it names exactly `wide` (see ansiRoundTrip);
+// nullopt when it cannot, or `wide` is empty. Any thread.
+std::optional<std::string> exactAnsi(std::u16string_view wide);
 
 }  // namespace platform

@@ -2,38 +2,59 @@
 
 #include <windows.h>
 
-#include <memory>
+#include <deque>
 #include <mutex>
-#include <vector>
 
 namespace platform {
 namespace {
 
 constexpr char kClass[] = "KelvoraUiPost";
-constexpr UINT kRun = WM_APP + 50;
-
-// Guards the window handle against a post racing with the close.
-std::mutex g_mutex;
-HWND g_window = nullptr;
+// Only wakes the UI thread: the closures wait in g_queue, inside this
+// process. Its parameters are never read, so that a message from anyone else
+// (any process may post to a window) runs and frees nothing of its choosing.
+constexpr UINT kWake = WM_APP + 50;
 
 using Closure = std::function<void()>;
 
-// UI thread only: the holds alive, and what came meanwhile, in order.
+// Guards the window handle and the queue against posts from workers.
+std::mutex g_mutex;
+HWND g_window = nullptr;
+std::deque<Closure> g_queue;
+
+// UI thread only: the holds alive. Closures wait in the queue meanwhile.
 int g_holds = 0;
-std::vector<std::unique_ptr<Closure>> g_held;
+
+// Takes the oldest closure off the queue; false when there is none.
+bool takeNext(Closure& next) {
+  std::lock_guard lock(g_mutex);
+  if (!g_window || g_queue.empty()) return false;
+  next = std::move(g_queue.front());
+  g_queue.pop_front();
+  return true;
+}
+
+// Runs what is queued, oldest first, one at a time, until the queue is
+// empty or a hold begins.
+void runQueued() {
+  Closure next;
+  while (g_holds == 0 && takeNext(next)) {
+    try {
+      if (next) next();
+    } catch (...) {  // nothing may unwind through the system's frames
+    }
+    next = nullptr;
+  }
+}
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message != kRun) return ::DefWindowProcA(hwnd, message, wParam, lParam);
-  std::unique_ptr<Closure> closure(reinterpret_cast<Closure*>(lParam));
-  if (g_holds > 0) {
-    g_held.push_back(std::move(closure));
-    return 0;
-  }
-  try {
-    if (closure && *closure) (*closure)();
-  } catch (...) {  // nothing may unwind through the system's frames
-  }
+  if (message != kWake) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  runQueued();
   return 0;
+}
+
+// Asks the UI thread to look at the queue. Under the lock.
+bool wake() {
+  return g_window && ::PostMessageA(g_window, kWake, 0, 0);
 }
 
 }  // namespace
@@ -60,16 +81,18 @@ bool openUiPost() {
 
 void closeUiPost() noexcept {
   HWND window = nullptr;
+  std::deque<Closure> dropped;
   {
     std::lock_guard lock(g_mutex);
     window = g_window;
     g_window = nullptr;
+    dropped.swap(g_queue);
   }
+  // What is still queued is dropped: freed here, outside the lock, never run.
+  dropped.clear();
   if (!window) return;
-  // What is still queued is dropped: freed, never run.
   MSG msg;
-  while (::PeekMessageA(&msg, window, kRun, kRun, PM_REMOVE)) {
-    delete reinterpret_cast<Closure*>(msg.lParam);
+  while (::PeekMessageA(&msg, window, kWake, kWake, PM_REMOVE)) {
   }
   ::DestroyWindow(window);
 }
@@ -79,30 +102,24 @@ UiPostHold::UiPostHold() {
 }
 
 UiPostHold::~UiPostHold() {
-  if (--g_holds > 0 || g_held.empty()) return;
-  std::vector<std::unique_ptr<Closure>> held;
-  held.swap(g_held);
+  if (--g_holds > 0) return;
+  // What came meanwhile runs from the loop, in the order it came, once the
+  // handler that held it has returned.
   std::lock_guard lock(g_mutex);
-  if (!g_window) return;  // closed meanwhile: dropped, as queued ones are
-  // Behind them in the queue may stand later ones: those go after, in order.
-  MSG msg;
-  while (::PeekMessageA(&msg, g_window, kRun, kRun, PM_REMOVE)) {
-    held.emplace_back(reinterpret_cast<Closure*>(msg.lParam));
-  }
-  for (auto& closure : held) {
-    if (::PostMessageA(g_window, kRun, 0, reinterpret_cast<LPARAM>(closure.get()))) {
-      closure.release();
-    }
-  }
+  if (!g_queue.empty()) wake();
 }
 
 bool postToUi(std::function<void()> closure) {
-  auto owned = std::make_unique<Closure>(std::move(closure));
   std::lock_guard lock(g_mutex);
-  if (!g_window || !::PostMessageA(g_window, kRun, 0, reinterpret_cast<LPARAM>(owned.get()))) {
+  if (!g_window) return false;
+  // One wake for a queue that was empty: one already sent, or a hold's end,
+  // reaches what joins it later.
+  const bool first = g_queue.empty();
+  g_queue.push_back(std::move(closure));
+  if (first && !wake()) {
+    g_queue.pop_back();
     return false;
   }
-  owned.release();  // the window procedure or closeUiPost frees it
   return true;
 }
 

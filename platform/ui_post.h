@@ -1,6 +1,9 @@
 // The one way from any thread to the UI thread: a closure posted here runs
 // there, in the order posted, inside the message loop (or any pause that
-// dispatches messages). Workers never touch a window themselves.
+// dispatches messages). Workers never touch a window themselves. The
+// closures wait in a queue inside this process; the window's message only
+// wakes the UI thread and carries nothing, so a message that another process
+// posts to it runs nothing and frees nothing.
 #pragma once
 
 #include <functional>
@@ -9,7 +12,7 @@
 
 namespace platform {
 
-// Makes the message-only window that receives the closures, on the thread
+// Makes the message-only window that wakes for the closures, on the thread
 // that will run them. Call on the UI thread before any worker starts; false
 // when Windows refuses. One at a time per process.
 bool openUiPost();

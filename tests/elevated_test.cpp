@@ -9,13 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/elevated.h"
 #include "app/main_form.h"
 #include "lang/switcher.h"
 #include "platform/files.h"
@@ -155,6 +158,7 @@ class SecondInstances {
   }
   std::size_t count() const { return lines_.size(); }
   const std::string& first() const { return lines_.begin()->second; }
+  DWORD firstId() const { return lines_.begin()->first; }
   bool has(DWORD id) const { return lines_.count(id) != 0; }
   std::string listed() const {
     std::string text;
@@ -399,17 +403,23 @@ class ElevatedUpdateTest : public ::testing::Test {
     server_->route(kExePath, answer(200, probe_));
   }
 
-  std::string newExe() const { return runDir_ / update::updateFileName(newerVersion()); }
-  bool probeStarted() const { return platform::fileExists(runDir_ / "probe-started.txt"); }
-  std::vector<std::string> retiredFiles() const {
+  std::string newExe() const { return newExe(runDir_.path()); }
+  static std::string newExe(const std::string& dir) {
+    return dir + "\\" + update::updateFileName(newerVersion());
+  }
+  bool probeStarted() const { return probeStarted(runDir_.path()); }
+  static bool probeStarted(const std::string& dir) {
+    return platform::fileExists(dir + "\\probe-started.txt");
+  }
+  std::vector<std::string> retiredFiles() const { return retiredFiles(runDir_.path()); }
+  static std::vector<std::string> retiredFiles(const std::string& dir) {
     std::vector<std::string> paths;
     WIN32_FIND_DATAA data;
-    const std::string pattern =
-        runDir_ / (std::string(update::kRetiredPrefix) + "*" + update::kRetiredSuffix);
+    const std::string pattern = dir + "\\" + update::kRetiredPrefix + "*" + update::kRetiredSuffix;
     platform::UniqueFind find(::FindFirstFileA(pattern.c_str(), &data));
     if (!find) return paths;
     do {
-      paths.push_back(runDir_ / data.cFileName);
+      paths.push_back(dir + "\\" + data.cFileName);
     } while (::FindNextFileA(find.get(), &data));
     return paths;
   }
@@ -472,35 +482,38 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
   std::string forged = signedVersionFile(newerVersion(), probe_);
   char& lastDigit = forged[forged.size() - 3];  // of the signature
   lastDigit = lastDigit == '0' ? '1' : '0';
-  // The run folder reached through a link: the restart's delete, made by the
-  // system, must not rename or name a file that a link leads to.
-  TempFolder linkParent("kelvora-linked");
-  const std::string linkedRun = linkParent / "run";
-  const UnixLink link(linkedRun, runDir_.path());
-  ASSERT_TRUE(link.made());
+  // The run folder reached through a link, and a build without a key.
+  const TempFolder outside("kelvora-outside");
+  const UnixLink linked(outside / "linked", runDir_.path());
+  ASSERT_TRUE(linked.made());
+  ASSERT_FALSE(g_unsignedExePath.empty());
+  const std::string unkeyed = outside / "Kelvora.exe";
+  ASSERT_TRUE(::CopyFileA(g_unsignedExePath.c_str(), unkeyed.c_str(), FALSE));
   struct Row {
     const char* what;
+    std::string exe;
     std::string versionFile;
     DWORD code;
     const char* told;  // the text of its own "更新提示" box, if any
-    bool throughLink = false;
+    bool fetches;      // whether it may ask the server anything at all
   };
   const Row rows[] = {
-      {"the same version", signedVersionFile(ownVersion(), probe_), 1, nullptr},
-      {"a forged version file", forged, 4, update::kNoReleaseText},
-      // The new version is started, and would be seen for the rows before;
-      // it is taken away after this row.
-      {"a newer signed version, run through a linked folder",
-       signedVersionFile(newerVersion(), probe_), 0, nullptr, true},
-      {"a newer signed version", signedVersionFile(newerVersion(), probe_), 0, nullptr},
+      {"the same version", exe_, signedVersionFile(ownVersion(), probe_), 1, nullptr, true},
+      {"a forged version file", exe_, forged, 4, update::kNoReleaseText, true},
+      {"started through a link to its folder", outside / "linked\\Kelvora.exe",
+       signedVersionFile(newerVersion(), probe_), 4, app::kRunFolderLinkedText, false},
+      {"a build without an update key", unkeyed, signedVersionFile(newerVersion(), probe_), 3,
+       nullptr, false},
+      // Last: the new version is installed, and it would be seen for the rows before.
+      {"a newer signed version", exe_, signedVersionFile(newerVersion(), probe_), 0, nullptr, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     server_->route(kVersionPath, answer(200, row.versionFile));
+    const int fetches = server_->hits(kVersionPath);
     const int downloads = server_->hits(kExePath);
     std::vector<std::string> told;
-    const std::string dir = row.throughLink ? linkedRun : runDir_.path();
-    const VerbRun verb = runVerb(dir + "\\Kelvora.exe", "--update", dir, [&](HWND w) {
+    const VerbRun verb = runVerb(row.exe, "--update", runDir_.path(), [&](HWND w) {
       if (windowText(w) != "更新提示") return;
       told.push_back(windowText(::GetDlgItem(w, 0xFFFF)));
       postClick(::GetDlgItem(w, IDOK));
@@ -508,6 +521,7 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     ASSERT_TRUE(verb.ended) << "did not end within a minute";
     EXPECT_EQ(verb.exitCode, row.code);
     EXPECT_EQ(told, row.told ? std::vector<std::string>{row.told} : std::vector<std::string>{});
+    EXPECT_EQ(server_->hits(kVersionPath) > fetches, row.fetches) << "asked the server";
     EXPECT_FALSE(platform::fileExists(runDir_ / update::kDownloadTempName));
     // No script host runs as administrator: it would take its COM classes
     // from the user's own registry.
@@ -516,11 +530,9 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     // program's own making: never the name it ran by, which anyone who
     // owns the folder chose.
     EXPECT_FALSE(pending.names(exe_));
-    EXPECT_FALSE(pending.names(linkedRun + "\\Kelvora.exe"));
     const std::vector<std::string> retired = retiredFiles();
-    const bool retires = row.code == 0 && !row.throughLink;
-    EXPECT_EQ(platform::fileExists(exe_), !retires) << "the old exe stays where it is not retired";
-    if (retires) {
+    EXPECT_EQ(platform::fileExists(exe_), row.code != 0);
+    if (row.code == 0) {
       ASSERT_EQ(retired.size(), 1u) << "the old exe, renamed";
       EXPECT_EQ(platform::readFile(retired[0]), platform::readFile(g_exePath));
       EXPECT_TRUE(pending.names(retired[0])) << "goes at the next restart";
@@ -529,56 +541,190 @@ TEST_F(ElevatedUpdateTest, UpdateVerbInstallsOnlyANewerSignedVersion) {
     }
     if (row.code == 0) {
       EXPECT_EQ(platform::readFile(newExe()), probe_);
-      EXPECT_TRUE(waitFor([&] { return probeStarted(); }, 10000)) << "the new version started";
+      // A start it made would have been waited for: the mark would be there.
+      EXPECT_FALSE(probeStarted()) << "the elevated step starts nothing";
     } else {
       EXPECT_TRUE(verb.shown.size() == told.size()) << "no window but its box";
       EXPECT_EQ(server_->hits(kExePath), downloads) << "nothing downloaded";
       EXPECT_FALSE(platform::fileExists(newExe()));
-    }
-    if (row.throughLink) {
-      // Gone once the new version has ended and let go of it.
-      EXPECT_TRUE(waitFor([&] { return ::DeleteFileA(newExe().c_str()) != FALSE; }, 10000));
-      ::DeleteFileA((runDir_ / "probe-started.txt").c_str());
     }
   }
 }
 
 TEST_F(ElevatedUpdateTest, OkWhereTheRunFolderRefusesGoesToTheSecondInstanceAndTheWindowGoesOn) {
   server_->route(kVersionPath, answer(200, signedVersionFile(newerVersion(), probe_)));
-  const Immutable immutable(runDir_.path());
-  if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
-  SecondInstances instances;
-  RunningApp app;
-  ASSERT_TRUE(app.launch(runDir_.path(), exe_));
-  HWND prompt = app.waitForWindow("更新提示", true, 30000);
-  ASSERT_NE(prompt, nullptr) << "no update prompt";
-  ASSERT_TRUE(app.waitForMainWindow());
-  postClick(::GetDlgItem(prompt, IDOK));
-  // The instance's own box, shown by another process than the window's.
-  HWND box = nullptr;
-  ASSERT_TRUE(waitFor(
-      [&] {
-        instances.note(app.processId());
-        box = boxOf(instances, "更新提示", update::kCannotWriteText);
-        return box != nullptr;
-      },
-      30000, false, 2))
-      << "the instance said nothing";
-  instances.note(app.processId());  // read again while its box shows
-  ASSERT_EQ(instances.count(), 1u) << "one second instance:\n" << instances.listed();
-  const std::string& line = instances.first();
-  EXPECT_TRUE(endsWith(line, " --update")) << line;
-  EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
-  postClick(::GetDlgItem(box, IDOK));
-  ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
-      << "the window goes on";
-  EXPECT_TRUE(app.running());
-  ASSERT_TRUE(app.settled());
-  EXPECT_EQ(app.title(), ownTitle());
-  EXPECT_EQ(app.findWindow("更新提示", true), nullptr) << "the window says nothing of its own";
-  EXPECT_EQ(server_->hits(kExePath), 0);
-  EXPECT_FALSE(platform::fileExists(newExe()));
-  EXPECT_TRUE(closesCleanly(app));
+  ASSERT_FALSE(g_unsignedExePath.empty());
+  const std::string unkeyed = runDir_ / "unkeyed\\Kelvora.exe";
+  ASSERT_TRUE(::CreateDirectoryA((runDir_ / "unkeyed").c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileA(g_unsignedExePath.c_str(), unkeyed.c_str(), FALSE));
+  struct Row {
+    const char* what;
+    std::string exe;
+    bool elevates;     // a second instance is started
+    const char* told;  // and says this in its own box; otherwise the window does
+  };
+  const Row rows[] = {
+      // The instance may not write there either (under Wine it is no
+      // administrator), and says so.
+      {"a build with an update key", exe_, true, update::kCannotWriteText},
+      // A version file nobody signed is never installed as administrator.
+      {"a build without one", unkeyed, false, update::kNoElevatedUpdateText},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string folder = row.exe.substr(0, row.exe.rfind('\\'));
+    const Immutable immutable(folder);
+    if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+    SecondInstances instances;
+    RunningApp app;
+    ASSERT_TRUE(app.launch(folder, row.exe));
+    HWND prompt = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(prompt, nullptr) << "no update prompt";
+    ASSERT_TRUE(app.waitForMainWindow());
+    postClick(::GetDlgItem(prompt, IDOK));
+    // The instance's own box, shown by another process than the window's; or
+    // the window's, for a build that starts none.
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+          instances.note(app.processId());
+          box = boxOf(instances, "更新提示", row.told);
+          if (!row.elevates && !box) {
+            box = app.findWindow("更新提示", true);
+            if (box && windowText(::GetDlgItem(box, 0xFFFF)) != row.told) box = nullptr;
+          }
+          return box != nullptr;
+        },
+        30000, false, 2))
+        << "nothing said";
+    instances.note(app.processId());  // read again while its box shows
+    ASSERT_EQ(instances.count(), row.elevates ? 1u : 0u) << "second instances:\n"
+                                                         << instances.listed();
+    if (row.elevates) {
+      const std::string& line = instances.first();
+      EXPECT_TRUE(endsWith(line, " --update")) << line;
+      EXPECT_FALSE(::IsWindowEnabled(app.window())) << "no clicks while the instance runs";
+    }
+    postClick(::GetDlgItem(box, IDOK));
+    ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
+        << "the window goes on";
+    ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 15000));
+    EXPECT_TRUE(app.running());
+    ASSERT_TRUE(app.settled());
+    EXPECT_EQ(app.title(), ownTitle());
+    EXPECT_EQ(app.findWindow("更新提示", true), nullptr) << "nothing more is said";
+    EXPECT_EQ(server_->hits(kExePath), 0);
+    EXPECT_FALSE(platform::fileExists(newExe()));
+    EXPECT_TRUE(closesCleanly(app));
+  }
+}
+
+// Where only an administrator may write the run folder: the instance
+// installs the new version and ends, and the window, as its user, starts it
+// and ends. Its creator is the window, not the instance, whose token it
+// would otherwise run under. What the window starts is only the file its own
+// version file described, whatever the instance was given.
+TEST_F(ElevatedUpdateTest, OkWhereOnlyTheSecondInstanceMayWriteHasTheWindowStartTheNewVersion) {
+  const PendingRenames pending;
+  const std::string offered = signedVersionFile(newerVersion(), probe_);
+  platform::Bytes other = probe_;
+  other += std::string(16, '\0');  // still a program that runs, but not the one offered
+  struct Row {
+    const char* what;
+    const char* folder;      // within the run folder; empty: that folder itself
+    platform::Bytes served;  // to the instance, with a version file signed for it
+    bool started;            // by the window; otherwise it says so and goes on
+  };
+  const Row rows[] = {
+      {"another file than the one offered", "other", other, false},
+      {"the file offered", "", probe_, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string dir = *row.folder ? runDir_ / row.folder : runDir_.path();
+    const std::string exe = dir + "\\Kelvora.exe";
+    if (*row.folder) {
+      ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr));
+      ASSERT_TRUE(::CopyFileA(g_exePath.c_str(), exe.c_str(), FALSE));
+    }
+    server_->route(kVersionPath, answer(200, offered));
+    server_->route(kExePath, answer(200, probe_));
+    const std::string parentMark = dir + "\\probe-parent.txt";
+    ASSERT_TRUE(platform::writeFile(parentMark, {}));  // asks the probe who started it
+    std::optional<Immutable> immutable(std::in_place, dir);
+    if (!immutable->made()) GTEST_SKIP() << kChattrRefused;
+    SecondInstances instances;
+    RunningApp app;
+    ASSERT_TRUE(app.launch(dir, exe));
+    HWND prompt = app.waitForWindow("更新提示", true, 30000);
+    ASSERT_NE(prompt, nullptr) << "no update prompt";
+    ASSERT_TRUE(app.waitForMainWindow());
+    // Under Wine the instance is no administrator: the folder becomes
+    // writable once the window has chosen the instance, and the instance's
+    // fetch answers late enough for that.
+    Response late = answer(200, signedVersionFile(newerVersion(), row.served));
+    late.answerAfterMs = 1500;
+    server_->route(kVersionPath, late);
+    server_->route(kExePath, answer(200, row.served));
+    postClick(::GetDlgItem(prompt, IDOK));
+    ASSERT_TRUE(waitFor(
+        [&] {
+          instances.note(app.processId());
+          return instances.count() > 0;
+        },
+        30000, false, 2))
+        << "no second instance";
+    immutable.reset();
+    const DWORD instanceId = instances.firstId();
+    platform::UniqueKernelHandle instance(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, instanceId));
+    ASSERT_TRUE(instance);
+    EXPECT_TRUE(endsWith(instances.first(), " --update")) << instances.first();
+
+    HWND box = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+          if (!row.started) box = app.findWindow("更新提示", true);
+          return row.started ? probeStarted(dir) : box != nullptr;
+        },
+        60000))
+        << (row.started ? "the new version never started" : "the window said nothing");
+    ASSERT_EQ(::WaitForSingleObject(instance.get(), 15000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    ASSERT_TRUE(::GetExitCodeProcess(instance.get(), &code));
+    EXPECT_EQ(code, 0u) << "the instance installed it";
+    EXPECT_EQ(platform::readFile(newExe(dir)), row.served);
+    EXPECT_FALSE(platform::fileExists(exe)) << "the old exe is renamed for the restart";
+    const std::vector<std::string> retired = retiredFiles(dir);
+    ASSERT_EQ(retired.size(), 1u);
+    EXPECT_TRUE(pending.names(retired[0]));
+    if (!row.started) {
+      EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), update::kInstalledRestartText);
+      postClick(::GetDlgItem(box, IDOK));
+      ASSERT_TRUE(waitFor([&] { return ::IsWindowEnabled(app.window()) != FALSE; }, 15000))
+          << "the window goes on";
+      ASSERT_TRUE(app.settled());
+      EXPECT_FALSE(probeStarted(dir));
+      EXPECT_TRUE(closesCleanly(app));
+      continue;
+    }
+    // Who started the new version, and when: after the instance had ended.
+    unsigned long parent = 0;
+    unsigned long long startedAt = 0;
+    ASSERT_EQ(std::sscanf(platform::readFile(parentMark).c_str(), "%lu %llu", &parent, &startedAt),
+              2);
+    EXPECT_EQ(parent, app.processId()) << "started by the window";
+    EXPECT_NE(parent, instanceId);
+    FILETIME created = {}, exited = {}, kernel = {}, user = {};
+    ASSERT_TRUE(::GetProcessTimes(instance.get(), &created, &exited, &kernel, &user));
+    const unsigned long long endedAt =
+        (static_cast<unsigned long long>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
+    EXPECT_GE(startedAt, endedAt) << "started after the instance had ended";
+    // The window then ends, as after an update of its own.
+    ASSERT_EQ(::WaitForSingleObject(app.process(), 15000), WAIT_OBJECT_0) << "the window ended";
+    ASSERT_TRUE(::GetExitCodeProcess(app.process(), &code));
+    EXPECT_EQ(code, 0u);
+  }
 }
 
 }  // namespace

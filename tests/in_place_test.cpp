@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/in_place.h"
@@ -144,6 +147,26 @@ TEST(Processes, AfterEffectsIsFoundByItsProgramName) {
     ::WaitForSingleObject(process.get(), 10000);
   }
   EXPECT_FALSE(afterEffects());
+}
+
+// The elevated step names its own folder only by an ANSI form that comes back
+// exactly: a best-fit look-alike ("A" for "Å") could be another folder.
+TEST(CodePage, OnlyAnExactAnsiFormIsGiven) {
+  ASSERT_EQ(::GetACP(), 936u);
+  struct Row {
+    std::u16string wide;
+    std::optional<std::string> ansi;
+  };
+  const Row rows[] = {
+      {u"C:\\Kelvora\\Kelvora.exe", "C:\\Kelvora\\Kelvora.exe"},
+      {u"C:\\\u4e2d\u6587\\Kelvora.exe", "C:\\\xD6\xD0\xCE\xC4\\Kelvora.exe"},
+      {u"C:\\\u00c5\\Kelvora.exe", std::nullopt},
+      {u"C:\\\uac00\\Kelvora.exe", std::nullopt},
+      {u"", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::exactAnsi(row.wide), row.ansi) << row.ansi.value_or("(none)");
+  }
 }
 
 TEST(FeedbackPage, OpensThroughTheShell) {

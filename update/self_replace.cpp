@@ -61,21 +61,29 @@ bool startVerified(const std::string& path, const ExpectedFile& expected, unsign
   return startVerified(path, expected, idleWaitMs, ownPublisher());
 }
 
-bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs,
-                   const Publisher& publisher) {
+platform::UniqueFile openVerified(const std::string& path, const ExpectedFile& expected,
+                                  const Publisher& publisher) {
   // Read sharing only: nobody can change, rename or delete the file while we
-  // check it and while Windows loads it.
+  // check it and while the handle is held.
   platform::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  if (!file) return {};
   char head[2] = {};
   LARGE_INTEGER size = {};
   if (!readHead(file.get(), head) || head[0] != 'M' || head[1] != 'Z' ||
       !::GetFileSizeEx(file.get(), &size) || size.QuadPart != expected.size ||
       expected.sha256.empty() || platform::sha256OfFile(file.get()) != expected.sha256 ||
       !signedAsRequired(file.get(), path, publisher)) {
-    return false;
+    return {};
   }
+  return file;
+}
+
+bool startVerified(const std::string& path, const ExpectedFile& expected, unsigned idleWaitMs,
+                   const Publisher& publisher) {
+  // Held while Windows loads it: what was checked is what runs.
+  const platform::UniqueFile file = openVerified(path, expected, publisher);
+  if (!file) return false;
   // Quoted: the versioned name holds a space, and unquoted the old
   // "Kelvora.exe" beside it would be found first.
   platform::UniqueKernelHandle process =

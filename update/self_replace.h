@@ -1,4 +1,5 @@
-// Starting the downloaded version and leaving the clean-up script behind.
+// Checking and starting the downloaded version, and leaving the old one to
+// be removed.
 // UI thread.
 #pragma once
 
@@ -27,9 +28,14 @@ struct Publisher {
 // its signer, when its Authenticode signature verifies.
 Publisher requiredPublisher(const std::u16string& runningExe);
 
-// Opens `path` denying writes and deletes, checks through that handle that it
-// starts with "MZ", has the expected size and hash and is signed as
-// `publisher` requires, and starts it (its quoted path as the command line,
+// Opens `path` denying writes and deletes and checks through that handle
+// that it starts with "MZ", has the expected size and hash and is signed as
+// `publisher` requires. While the handle is held the file stays as checked.
+// Empty when the file is not the expected one (or is missing).
+platform::UniqueFile openVerified(const std::string& path, const ExpectedFile& expected,
+                                  const Publisher& publisher);
+
+// openVerified, then starts the file (its quoted path as the command line,
 // normal window) while still holding it, so that what was checked is what
 // runs. Waits at most `idleWaitMs` for it to become idle, then lets go of the
 // file. False when the file is not the expected one or Windows refuses to

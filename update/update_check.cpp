@@ -31,7 +31,7 @@ void checkForUpdate(const std::string& ownVersion, const std::string& versionUrl
       const int answer = platform::messageBox("发现新版本 v" + remote + "，点击确定下载新版本",
                                               "更新提示", MB_OKCANCEL | MB_TASKMODAL);
       if (answer == IDOK && starter) {
-        starter(versionUrl, downloadUrl, updateFileName(remote));
+        starter(versionUrl, downloadUrl, *release);
       }
     }
     if (last) last();

@@ -21,10 +21,10 @@ inline constexpr unsigned kVersionFetchDeadlineMs = 10000;
 void fetchRelease(const std::string& versionUrl, std::string publicKey,
                   std::function<void(std::optional<Release>)> done);
 
-// Called with (version-file URL, download URL, file name) when the user
-// agrees to download; returns whether a download started.
-using UpdateStarter =
-    std::function<bool(const std::string&, const std::string&, const std::string&)>;
+// Called with (version-file URL, download URL, the release offered, as
+// fetched and checked for the prompt) when the user agrees to download;
+// returns whether an update got under way.
+using UpdateStarter = std::function<bool(const std::string&, const std::string&, const Release&)>;
 
 // Fetches in the background and returns at once. When the answer is in, on
 // the UI thread and in this order: compares it with `ownVersion`; when the

@@ -38,6 +38,11 @@ std::string fileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string folderOf(const std::string& path) {
+  const auto slash = platform::findLastOf(path, "\\/", platform::ansiLeadBytes());
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 }  // namespace
 
 platform::DownloadChecks downloadChecksFor(const Release& release) {
@@ -50,16 +55,14 @@ platform::DownloadChecks downloadChecksFor(const Release& release) {
   return checks;
 }
 
-std::string downloadTempPath() {
-  return platform::joinPath(platform::runDirectory(), kDownloadTempName, platform::ansiLeadBytes());
-}
-
 Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended,
-                 OldExeRemoval removal)
+                 UpdateRoute route, std::string self)
     : engine_(engine),
       publicKey_(std::move(publicKey)),
       ended_(std::move(ended)),
-      removal_(removal) {
+      route_(route),
+      self_(self.empty() ? platform::exePath() : std::move(self)),
+      runFolder_(folderOf(self_)) {
   // Member 15: a closure that knows this updater, so that no global has to.
   task_.onEvent = [this](int type, int, int value, int, int) {
     onDownloadEvent(type, value);
@@ -68,6 +71,10 @@ Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler
 }
 
 Updater::~Updater() = default;
+
+std::string Updater::tempPath() const {
+  return platform::joinPath(runFolder_, kDownloadTempName, platform::ansiLeadBytes());
+}
 
 bool Updater::start(const std::string& versionUrl, const std::string& downloadUrl,
                     const std::string& fileName) {
@@ -115,8 +122,8 @@ void Updater::end(UpdateEnd how) {
 void Updater::begin(const Release& release, const std::string& downloadUrl,
                     const std::string& fileName) {
   release_ = release;
-  newExePath_ = platform::joinPath(platform::runDirectory(), fileName, platform::ansiLeadBytes());
-  const std::string temp = downloadTempPath();
+  newExePath_ = platform::joinPath(runFolder_, fileName, platform::ansiLeadBytes());
+  const std::string temp = tempPath();
   if (!removeLeftover(temp)) {
     platform::messageBox(kCannotWriteText, "更新提示", MB_OK | MB_ICONERROR);
     return end(kUpdateFailed);
@@ -165,7 +172,7 @@ void Updater::cancel() {
     // Nothing has arrived (or the transfer has just ended): stop without asking.
     engine_.stop(resume_, 2);
     state_ = State::Idle;
-    platform::removeInPlace(downloadTempPath());
+    platform::removeInPlace(tempPath());
     closeWindow();
     return end(kUpdateCancelled);
   }
@@ -188,7 +195,7 @@ void Updater::cancel() {
   }
   state_ = State::Idle;
   if (during == State::AskedAndFinished) removeNewExe();
-  platform::removeInPlace(downloadTempPath());
+  platform::removeInPlace(tempPath());
   window_->hide();
   platform::pauseProcessingMessages(1000);
   closeWindow();
@@ -217,7 +224,7 @@ void Updater::fail() {
   const platform::DownloadResult& got = engine_.result();
   // The timer first, so that no tick writes into a window that is going.
   closeWindow();
-  platform::removeInPlace(downloadTempPath());
+  platform::removeInPlace(tempPath());
   platform::messageBox(
       downloadFailedText(got.failure.value_or(platform::DownloadFailure::Short), got.status),
       "更新提示", MB_OK | MB_ICONERROR);
@@ -234,7 +241,14 @@ void Updater::finish() {
 
   const platform::DownloadResult& got = engine_.result();
   const bool asOffered = release_.sha256.empty() || release_.sha256 == got.sha256;
-  if (!asOffered || !startVerified(newExePath_, {got.size, got.sha256}, 1000)) {
+  const ExpectedFile expected{got.size, got.sha256};
+  // The elevated step starts nothing: it only checks what it leaves in place,
+  // so that the old exe is never retired for a file that could not start.
+  const bool placed =
+      asOffered && (route_ == UpdateRoute::Elevated
+                        ? static_cast<bool>(openVerified(newExePath_, expected, ownPublisher()))
+                        : startVerified(newExePath_, expected, 1000));
+  if (!placed) {
     // The working program stays; the file that would not start goes.
     removeNewExe();
     closeWindow();
@@ -242,11 +256,11 @@ void Updater::finish() {
     platform::messageBox(kStartFailed, "更新提示", MB_OK | MB_ICONERROR);
     return end(kUpdateFailed);
   }
-  if (removal_ == OldExeRemoval::AtRestart) {
+  if (route_ == UpdateRoute::Elevated) {
     retireAtRestart();
   } else {
     // Held until the program ends, so that what wscript reads is what was written.
-    script_ = launchCleanupScript(platform::runDirectory(), fileNameOf(platform::exePath()));
+    script_ = launchCleanupScript(runFolder_, fileNameOf(self_));
   }
   end(kUpdateInstalled);
 }
@@ -259,7 +273,7 @@ void Updater::closeWindow() {
 
 void Updater::removeNewExe() {
   // Never the running program, whatever name it was given.
-  if (newExePath_.empty() || ::lstrcmpiA(newExePath_.c_str(), platform::exePath().c_str()) == 0) {
+  if (newExePath_.empty() || ::lstrcmpiA(newExePath_.c_str(), self_.c_str()) == 0) {
     return;
   }
   platform::removeInPlace(newExePath_);

@@ -1,6 +1,7 @@
 // Downloads the new executable the version check found, shows the progress,
 // lets the user cancel, and on completion starts the new executable, leaves a
-// clean-up script behind and asks the message loop to end. UI thread only.
+// clean-up script behind and asks the message loop to end (the elevated
+// step's: checks it, leaves it in place and starts nothing). UI thread only.
 #pragma once
 
 #include <functional>
@@ -16,21 +17,27 @@ namespace update {
 
 // How an update ended; the elevated step's exit codes are these.
 enum UpdateEnd : int {
-  kUpdateInstalled = 0,  // the new version started, tem.vbs left behind
+  // The window's: the new version started, tem.vbs left behind. The
+  // elevated step's: the new version checked and in place, the old exe
+  // renamed for the restart to remove; the window starts the new one.
+  kUpdateInstalled = 0,
   kNoNewerVersion = 1,
   kUpdateCancelled = 2,
   kUpdateFailed = 4,  // said to the user in a box of its own, where there was a reason to say
 };
 
-// What becomes of the running exe once the new version has started.
-enum class OldExeRemoval {
-  // tem.vbs, run by the system's wscript as this process's user.
-  Script,
-  // Windows removes it at the next restart, under a name of this program's
-  // own making (retireAtRestart). For the elevated step: a script
-  // host running as administrator would take its COM classes from the
-  // user's own registry (HKCU\Software\Classes), which the user writes.
-  AtRestart,
+// Whom the update is done by.
+enum class UpdateRoute {
+  // The window, as its user: it starts the new version, and tem.vbs, run by
+  // the system's wscript as that user, removes the old exe.
+  InWindow,
+  // The elevated step: it checks the new version and leaves it in place,
+  // starting nothing (the window that waited starts it, as the user), and
+  // Windows removes the old exe at the next restart, under a name of this
+  // program's own making (retireAtRestart). A script host running as
+  // administrator would take its COM classes from the user's own registry
+  // (HKCU\Software\Classes), which the user writes.
+  Elevated,
 };
 
 class Updater {
@@ -42,9 +49,11 @@ class Updater {
   // engine must outlive the updater. `publicKey` is the build's update key
   // (64 bytes) or empty for a build without one. `ended` hears how each
   // update ended; without one, an installed update ends the message loop
-  // with 0, so that tem.vbs can remove this exe. One updater per program.
+  // with 0, so that tem.vbs can remove this exe. `self` is this exe's full
+  // path, which names the run folder; empty: the system's ANSI name for it.
+  // One updater per program.
   Updater(platform::Downloader& engine, std::string publicKey, EndHandler ended = {},
-          OldExeRemoval removal = OldExeRemoval::Script);
+          UpdateRoute route = UpdateRoute::InWindow, std::string self = {});
   ~Updater();
   Updater(const Updater&) = delete;
   Updater& operator=(const Updater&) = delete;
@@ -86,11 +95,17 @@ class Updater {
   void closeWindow();
   void removeNewExe();
   void end(UpdateEnd how);
+  // kDownloadTempName in the run folder: the new exe is made where it stays,
+  // so it has that folder's owner and permissions from its first byte, and
+  // its final rename never leaves the folder.
+  std::string tempPath() const;
 
   platform::Downloader& engine_;
   std::string publicKey_;
   EndHandler ended_;
-  OldExeRemoval removal_;
+  UpdateRoute route_;
+  std::string self_;       // this exe
+  std::string runFolder_;  // its folder, without a trailing separator
   platform::DownloadTask task_;
   std::unique_ptr<platform::Form> window_;
   State state_ = State::Idle;
@@ -112,13 +127,15 @@ inline constexpr char kStartFailed[] = "新版本无法启动，已保留当前�
 // length where there is no hash to tell a cut file.
 platform::DownloadChecks downloadChecksFor(const Release& release);
 
-// kDownloadTempName in the run folder: the new exe is made where it stays,
-// so it has that folder's owner and permissions from its first byte, and its
-// final rename never leaves the folder.
-std::string downloadTempPath();
-
 // Said by the elevated step when the version file gave nothing to install.
 inline constexpr char kNoReleaseText[] = "未能取得新版本信息，无法更新。";
+// Said by the window when the elevated step installed the new version but
+// the window could not start it: the new exe is in place all the same.
+inline constexpr char kInstalledRestartText[] = "新版本已安装，请重新启动 Kelvora。";
+// Said by a build without an update key where only an administrator could
+// update: it installs nothing as administrator.
+inline constexpr char kNoElevatedUpdateText[] =
+    "此版本不能以管理员身份更新，请从发布页下载新版本。";
 // Said when update.temp cannot be made anew in the run folder.
 inline constexpr char kCannotWriteText[] = "无法在程序所在的文件夹中写入更新，无法更新。";
 
