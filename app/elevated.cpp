@@ -1,12 +1,14 @@
 // What runs as administrator, and nothing else. It trusts only these inputs:
 //   1. its own command line, one of exactly three fixed forms (command_line.h);
 //      anything else ends it with kRefused before it touches anything;
-//   2. the registry value InstallPath of HKLM\SOFTWARE\Adobe\After Effects\16.0
-//      in the 64-bit view, which only administrators write; an empty or
-//      relative value is refused;
-//   3. application.xml in that installation's AMT folder, reached with no
-//      link, junction or mount point on the way, its folder held from the
-//      read to the replace;
+//   2. the subkeys of HKLM\SOFTWARE\Adobe\After Effects whose names are
+//      versions ("16.0", "24.0") and the value InstallPath of each, in the
+//      64-bit view only, which only administrators write; an empty or
+//      relative value is refused, and nothing is guessed where none is;
+//   3. application.xml in each installation's AMT folder (for any but 16.0,
+//      also its "Support Files\AMT" folder), reached with no link, junction
+//      or mount point on the way, its folder held from the read to the
+//      replace, and never read at all when over 16 MiB;
 //   4. the update server's URL and the update key built into this exe, and its
 //      own version; a version file counts only when signed with that key and
 //      newer than this exe;
@@ -21,6 +23,7 @@
 
 #include <windows.h>
 
+#include "app/registered_versions.h"
 #include "app/update_urls.h"
 #include "build_config.h"
 #include "lang/set_language.h"
@@ -45,7 +48,7 @@ int setLanguage(std::string_view token) {
       [&registry] {
         return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue);
       },
-      {}, platform::Links::Refuse);
+      [&registry] { return registeredVersions(registry); }, {}, platform::Links::Refuse);
   return lang::setMachineLanguage(system, token);
 }
 

@@ -1,5 +1,6 @@
-// The language switch's view of the main window: its two language labels
-// and its path box, addressed by the form's control names.
+// The language switch's view of the main window: the current language, and
+// each version's row (its language label and path box), addressed by the
+// form's control names.
 #pragma once
 
 #include "lang/language_view.h"
@@ -17,6 +18,7 @@ class MainWindowLanguageView final : public lang::LanguageView {
   void showFileLanguage(std::string_view word) override;
   std::string xmlPath() const override;
   void showXmlPath(std::string_view path) override;
+  void showVersionRow(std::string_view row, std::string_view word, std::string_view path) override;
   void enableSwitch(bool enabled) override;
   void showShield(bool shield) override;
   void tell(std::string_view text) override;

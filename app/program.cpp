@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/main_form.h"
 #include "app/main_window_language_view.h"
+#include "app/registered_versions.h"
 #include "app/update_urls.h"
 #include "build_config.h"
 #include "lang/tokens.h"
@@ -67,6 +68,7 @@ int Program::run() {
   languageView_ = std::make_unique<MainWindowLanguageView>(*mainWindow_);
   switchSystem_ = std::make_unique<lang::WindowsSwitchSystem>(
       [this] { return registry_->read64String(registry::kLocalMachine, lang::kInstallPathValue); },
+      [this] { return registeredVersions(*registry_); },
       [this](std::string_view token) {
         const Verb verb = token == lang::kEnglishToken ? Verb::SetEnglish : Verb::SetChinese;
         const platform::ElevatedResult run =

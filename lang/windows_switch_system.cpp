@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/in_place.h"
 #include "platform/message_loop.h"
+#include "platform/process.h"
 #include "platform/shell.h"
 
 namespace lang {
@@ -19,11 +20,15 @@ bool WindowsSwitchSystem::fileExists(const std::string& path) {
 }
 
 std::optional<std::string> WindowsSwitchSystem::readFile(const std::string& path) {
-  if (links_ == platform::Links::Follow) return platform::tryReadFile(path);
+  if (links_ == platform::Links::Follow) return platform::tryReadXml(path);
   // Held before the read: from here on the folder read is the folder written.
   heldFolder_ = platform::holdFolder(path, links_);
   if (!heldFolder_) return std::nullopt;
-  return platform::tryReadFileInPlace(path);
+  return platform::tryReadXmlInPlace(path);
+}
+
+bool WindowsSwitchSystem::isOversized(const std::string& path) {
+  return platform::isOversizedXml(path);
 }
 
 void WindowsSwitchSystem::createEmptyFile(const std::string& path) {
@@ -50,6 +55,10 @@ void WindowsSwitchSystem::pause(unsigned milliseconds) {
 
 const platform::LeadBytes& WindowsSwitchSystem::leadBytes() {
   return platform::ansiLeadBytes();
+}
+
+bool WindowsSwitchSystem::afterEffectsRunning() {
+  return platform::isProgramRunning({"AfterFX.exe", "AfterFX (Beta).exe"});
 }
 
 }  // namespace lang

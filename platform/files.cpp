@@ -31,15 +31,25 @@ bool isReadOnly(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+bool exceedsXmlCap(unsigned long long size) {
+  return size > kMaxXmlSize;
+}
+
 Bytes readFile(const std::string& path) {
   return tryReadFile(path).value_or(Bytes());
 }
 
 namespace {
 
-std::optional<Bytes> readAll(HANDLE file) {
+enum class Cap { Any, Xml };
+
+// The size is asked through the handle before anything is read.
+std::optional<Bytes> readAll(HANDLE file, Cap cap = Cap::Any) {
   LARGE_INTEGER size = {};
-  if (!::GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
+  if (!::GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF ||
+      (cap == Cap::Xml && exceedsXmlCap(static_cast<unsigned long long>(size.QuadPart)))) {
+    return std::nullopt;
+  }
   Bytes data(static_cast<std::size_t>(size.QuadPart), '\0');
   std::size_t got = 0;
   while (got < data.size()) {
@@ -63,10 +73,26 @@ std::optional<Bytes> tryReadFile(const std::string& path) {
   return readAll(file.get());
 }
 
-std::optional<Bytes> tryReadFileInPlace(const std::string& path) {
+bool isOversizedXml(const std::string& path) {
+  const UniqueFile file(::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size = {};
+  return file && ::GetFileSizeEx(file.get(), &size) &&
+         exceedsXmlCap(static_cast<unsigned long long>(size.QuadPart));
+}
+
+std::optional<Bytes> tryReadXml(const std::string& path) {
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  return readAll(file.get(), Cap::Xml);
+}
+
+std::optional<Bytes> tryReadXmlInPlace(const std::string& path) {
   const UniqueFile file = openInPlace(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!file) return std::nullopt;
-  return readAll(file.get());
+  return readAll(file.get(), Cap::Xml);
 }
 
 bool writeFile(const std::string& path, std::initializer_list<std::string_view> parts) {

@@ -17,6 +17,19 @@ bool isReadOnly(const std::string& path);
 
 // The whole file; nullopt when it is missing or cannot be read.
 std::optional<Bytes> tryReadFile(const std::string& path);
+
+// application.xml is a few KiB: a larger file is no After Effects' own, and
+// is neither read nor written (a huge one would only exhaust the memory of
+// the 32-bit build).
+inline constexpr unsigned long long kMaxXmlSize = 16ull << 20;
+// Whether a file of `size` bytes is over kMaxXmlSize.
+bool exceedsXmlCap(unsigned long long size);
+// Whether the existing `path` is over kMaxXmlSize, by its size asked
+// through a handle; nothing is read. False when it cannot be opened.
+bool isOversizedXml(const std::string& path);
+// tryReadFile and tryReadFileInPlace for application.xml: nullopt, at once
+// and without reading, for a file over kMaxXmlSize.
+std::optional<Bytes> tryReadXml(const std::string& path);
 // The whole file; empty when it is missing or unreadable.
 Bytes readFile(const std::string& path);
 
@@ -33,9 +46,9 @@ enum class Links { Follow, Refuse };
 // swapped). Empty when the folder cannot be opened.
 UniqueFile holdFolder(const std::string& path, Links links);
 
-// The whole file at `path`, read only when it really is the entry the path
-// names in its folder; nullopt otherwise.
-std::optional<Bytes> tryReadFileInPlace(const std::string& path);
+// tryReadXml, but only when the file really is the entry the path names in
+// its folder; nullopt otherwise.
+std::optional<Bytes> tryReadXmlInPlace(const std::string& path);
 
 // Creates or truncates `path` (opened exclusively) and writes each non-empty
 // part in order. False for an empty path or any failed step.

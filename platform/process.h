@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/handles.h"
 
@@ -15,5 +17,10 @@ namespace platform {
 UniqueKernelHandle startProcess(const std::string& commandLine, int show,
                                 const std::string& application = {},
                                 const std::string& workDir = {});
+
+// Whether a process runs now whose program file is named one of `names`
+// (ASCII case ignored), from a snapshot of the system's processes. False
+// when no snapshot can be taken.
+bool isProgramRunning(std::initializer_list<std::string_view> names);
 
 }  // namespace platform

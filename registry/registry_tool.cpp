@@ -268,6 +268,30 @@ bool RegistryTool::deleteEntry64(int root, const std::string& valuePath) {
   });
 }
 
+std::vector<std::string> RegistryTool::read64Subkeys(int root, const std::string& keyPath) {
+  std::vector<std::string> names;
+  with64BitView(*this, [&] {
+    platform::UniqueKey key;
+    if (::RegOpenKeyExA(rootHandle(root), keyPath.c_str(), 0,
+                        KEY_ENUMERATE_SUB_KEYS | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS) {
+      return false;
+    }
+    ReflectionOff reflection(key.get());
+    // Key names are at most 255 characters.
+    for (DWORD index = 0;; ++index) {
+      char name[256] = {};
+      DWORD length = sizeof name;
+      const LONG rc =
+          ::RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+      if (rc == ERROR_MORE_DATA) continue;
+      if (rc != ERROR_SUCCESS) break;
+      names.emplace_back(name, length);
+    }
+    return true;
+  });
+  return names;
+}
+
 LONG RegistryTool::enumSubkey(HKEY key, int index, std::string& name) {
   char buffer[kNameBuffer] = {};
   const LONG rc = ::RegEnumKeyA(key, static_cast<DWORD>(index), buffer, kNameBuffer);

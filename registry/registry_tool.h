@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "registry/array.h"
@@ -133,7 +134,10 @@ class RegistryTool {
                                    const std::string& text);  // 44
   virtual bool regWriteExpandString(int root, const std::string& valuePath,
                                     const std::string& text);  // 45
-  // After the last slot, so that the operations keep slots 0 to 45.
+  // The names of `keyPath`'s direct subkeys in the 64-bit view, in the
+  // registry's order; none for a missing key and on 32-bit Windows.
+  virtual std::vector<std::string> read64Subkeys(int root, const std::string& keyPath);  // 46
+  // After the last slot, so that the operations keep slots 0 to 46.
   virtual ~RegistryTool() = default;
 
   std::int32_t is64BitWindows = 0;

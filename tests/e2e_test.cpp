@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -76,6 +77,63 @@ TEST_F(SwitchTest, ReadsTheInstallPathFromThe64BitView) {
   start(app);
   EXPECT_EQ(app.text(ids::kXmlPathEditId), xmlPath());
   EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
+  EXPECT_TRUE(closesCleanly(app));
+}
+
+// The control of the main form named `name`; 0 when the form has none.
+int idOf(const char* name) {
+  for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
+    if (std::string_view(c.name) == name) return c.id;
+  }
+  return 0;
+}
+
+// Every version the 64-bit view lists fills its row, and one click switches
+// them all; a version a 32-bit program would find first is no installation.
+TEST_F(SwitchTest, EveryInstalledVersionHasItsRowAndOneClickSwitchesThemAll) {
+  useInstall(kChineseXml);  // CC 2019
+  const std::string cc2018 =
+      addVersion("15.0", KEY_WOW64_64KEY, "AE18", "Support Files\\", kEnglishXml);
+  // Registered as the folder above Support Files.
+  const std::string ae2020 = addVersion("17.0", KEY_WOW64_64KEY, "AE20", "", kChineseXml);
+  const std::string cc2017 =
+      addVersion("14.0", KEY_WOW64_32KEY, "AE17", "Support Files\\", kChineseXml);
+  struct Row {
+    const char* row;
+    std::string path;  // empty: the row stays empty
+  };
+  const Row rows[] = {{"CC2018", cc2018}, {"2020", ae2020}, {"CC2017", ""}};
+  const auto expectRows = [&](RunningApp& app, const char* word) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.row);
+      const auto& names =
+          *std::find_if(std::begin(ids::kVersionRows), std::end(ids::kVersionRows),
+                        [&](const auto& r) { return std::string(r.row) == row.row; });
+      EXPECT_EQ(app.text(idOf(names.language)), row.path.empty() ? "" : word);
+      EXPECT_EQ(app.text(idOf(names.path)), row.path);
+    }
+  };
+  RunningApp app;
+  start(app);
+  EXPECT_EQ(app.text(ids::kFileLanguageId), kChinese);
+  EXPECT_EQ(app.text(ids::kXmlPathEditId), xmlPath());
+  // CC 2018's file is English, 2020's Chinese: both shown as they are.
+  EXPECT_EQ(app.text(idOf("AE2018语言")), kEnglish);
+  EXPECT_EQ(app.text(idOf("标签AE20")), kChinese);
+
+  app.click(ids::kSwitchButtonId);  // the marker made: English everywhere
+  EXPECT_EQ(xml(), kEnglishXml);
+  EXPECT_EQ(platform::readFile(cc2018), kEnglishXml);
+  EXPECT_EQ(platform::readFile(ae2020), kEnglishXml);
+  expectRows(app, kEnglish);
+  EXPECT_EQ(app.text(ids::kFileLanguageId), kEnglish);
+
+  app.click(ids::kSwitchButtonId);
+  EXPECT_EQ(xml(), kChineseXml);
+  EXPECT_EQ(platform::readFile(cc2018), kChineseXml);
+  EXPECT_EQ(platform::readFile(ae2020), kChineseXml);
+  expectRows(app, kChinese);
+  EXPECT_EQ(platform::readFile(cc2017), kChineseXml) << "never touched";
   EXPECT_TRUE(closesCleanly(app));
 }
 

@@ -266,6 +266,61 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
   }
 }
 
+// Each installation on its own: the one Windows refuses stays whole, every
+// other one is switched.
+TEST_F(ElevatedSwitchTest, SetLanguageSetsEveryInstallationAndLeavesARefusedOneWhole) {
+  useInstall(kChineseXml);
+  const std::string ae2024 =
+      addVersion("24.0", KEY_WOW64_64KEY, "AE24", "Support Files\\", kChineseXml);
+  const std::string cc2018 = addVersion("15.0", KEY_WOW64_64KEY, "AE18", "", kChineseXml);
+  const Immutable immutable(cc2018);
+  if (!immutable.made()) GTEST_SKIP() << kChattrRefused;
+  const VerbRun verb = run("--set-language en_US");
+  ASSERT_TRUE(verb.ended) << "did not end within a minute";
+  EXPECT_EQ(verb.exitCode, 4u);
+  EXPECT_EQ(xml(), kEnglishXml);
+  EXPECT_EQ(platform::readFile(ae2024), kEnglishXml);
+  EXPECT_EQ(platform::readFile(cc2018), kChineseXml) << "byte for byte as it was";
+  EXPECT_TRUE(verb.shown.empty()) << "a window was shown: " << verb.shown.front();
+  for (const std::string& path : {xmlPath(), ae2024, cc2018}) expectNoWorkingCopy(path);
+}
+
+// A file far larger than any application.xml: the step and the window both
+// refuse it at once, by its size, and leave it as it is.
+TEST_F(ElevatedSwitchTest, AnApplicationXmlOver16MiBIsNeitherReadNorWritten) {
+  useInstall(kChineseXml);
+  {
+    // Sparse: its size set, the bytes after the text never written.
+    platform::UniqueFile file(::CreateFileA(xmlPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file);
+    LARGE_INTEGER size = {};
+    size.QuadPart = 17 << 20;
+    ASSERT_TRUE(::SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(::SetEndOfFile(file.get()));
+  }
+  const std::string before = xml();
+  ASSERT_EQ(before.size(), 17u << 20);
+  const VerbRun verb = run("--set-language en_US");
+  ASSERT_TRUE(verb.ended) << "did not end within a minute";
+  EXPECT_EQ(verb.exitCode, 4u);
+  EXPECT_TRUE(xml() == before) << "unchanged";
+
+  RunningApp app;
+  start(app);
+  postClick(::GetDlgItem(app.window(), ids::kSwitchButtonId));
+  HWND box = nullptr;
+  ASSERT_TRUE(waitFor([&] { return (box = app.findWindow("切换提示", true)) != nullptr; }, 30000))
+      << "no box";
+  EXPECT_EQ(windowText(::GetDlgItem(box, 0xFFFF)), lang::kNotChangedText);
+  postClick(::GetDlgItem(box, IDOK));
+  ASSERT_TRUE(waitFor([&] { return !::IsWindow(box); }, 5000));
+  ASSERT_TRUE(app.settled());
+  EXPECT_TRUE(xml() == before) << "unchanged";
+  expectNoWorkingCopy(xmlPath());
+  EXPECT_TRUE(closesCleanly(app));
+}
+
 TEST_F(ElevatedSwitchTest, AClickOnAFileWindowsRefusesGoesToTheSecondInstance) {
   useInstall(kChineseXml);
   setMarker(false);

@@ -11,6 +11,7 @@
 #include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/in_place.h"
+#include "platform/process.h"
 #include "platform/shell.h"
 #include "support/code_pages.h"
 #include "support/paths.h"
@@ -115,6 +116,34 @@ TEST(CodePage, TheAnsiLeadBytesAreTheSystemsOwn) {
     EXPECT_EQ(ansi(static_cast<char>(byte)), testing_support::cp936()(static_cast<char>(byte)))
         << byte;
   }
+}
+
+// After Effects is found by its program's name, in any case: a copy of this
+// test program under each name, held suspended so that it runs nothing.
+TEST(Processes, AfterEffectsIsFoundByItsProgramName) {
+  const auto afterEffects = [] {
+    return platform::isProgramRunning({"AfterFX.exe", "AfterFX (Beta).exe"});
+  };
+  ASSERT_FALSE(afterEffects());
+  TempFolder folder("kelvora-processes");
+  char self[MAX_PATH] = {};
+  ASSERT_GT(::GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+  for (const char* name : {"AfterFX.exe", "afterfx (beta).EXE", "AfterFX2.exe"}) {
+    SCOPED_TRACE(name);
+    const std::string exe = folder / name;
+    ASSERT_TRUE(::CopyFileA(self, exe.c_str(), FALSE));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string command = "\"" + exe + "\"";
+    ASSERT_TRUE(::CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                 CREATE_SUSPENDED, nullptr, nullptr, &startup, &info));
+    const platform::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    EXPECT_EQ(afterEffects(), std::string(name) != "AfterFX2.exe");
+    ::TerminateProcess(process.get(), 0);
+    ::WaitForSingleObject(process.get(), 10000);
+  }
+  EXPECT_FALSE(afterEffects());
 }
 
 TEST(FeedbackPage, OpensThroughTheShell) {

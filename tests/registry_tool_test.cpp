@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "registry/wow64.h"
 #include "support/scratch_key.h"
@@ -91,6 +93,11 @@ TEST_F(RegistryToolTest, KeepsTheTwoViewsApart) {
 
   EXPECT_EQ(tool.read64String(kLm, path + "\\Where"), "64");
   EXPECT_TRUE(tool.valueExists(kLm, path + "\\Where"));
+  // The subkey listing: the 64-bit view alone, whichever build asks.
+  keys.view64.makeKey("16.0");
+  keys.view32.makeKey("14.0");
+  EXPECT_EQ(tool.read64Subkeys(kLm, path), std::vector<std::string>{"16.0"})
+      << "a key only under Wow6432Node is never seen";
 
   ASSERT_TRUE(tool.writeString(kLm, path + "\\Written", "by the plain writer"));
   if (registry::isWow64Process()) {
@@ -132,6 +139,9 @@ TEST_F(RegistryToolTest, SixtyFourBitReadsOfEveryType) {
   EXPECT_EQ(on32.read64String(kLm, base + "E"), "");
   EXPECT_EQ(on32.read64MultiString(kLm, base + "M"), "");
   EXPECT_EQ(on32.read64ExpandString(kLm, base + "E"), "");
+  EXPECT_EQ(tool.read64Subkeys(kLm, path), std::vector<std::string>{"Leaf"});
+  EXPECT_EQ(tool.read64Subkeys(kLm, base + "Missing"), std::vector<std::string>{});
+  EXPECT_EQ(on32.read64Subkeys(kLm, path), std::vector<std::string>{});
   EXPECT_FALSE(on32.deleteEntry64(kLm, base + "Leaf"));
   EXPECT_TRUE(testing_support::keyExists(HKEY_LOCAL_MACHINE, base + "Leaf", KEY_WOW64_64KEY))
       << "an existing subkey stays";
@@ -343,8 +353,9 @@ TEST_F(RegistryToolTest, OperationsHoldTheirSlots) {
                                slotOf(&T::regWriteString),
                                slotOf(&T::regWriteBinary),
                                slotOf(&T::regWriteMultiString),
-                               slotOf(&T::regWriteExpandString)};
-  ASSERT_EQ(std::size(slots), 46u);
+                               slotOf(&T::regWriteExpandString),
+                               slotOf(&T::read64Subkeys)};
+  ASSERT_EQ(std::size(slots), 47u);
   for (std::size_t i = 0; i < std::size(slots); ++i) EXPECT_EQ(slots[i], i) << "operation " << i;
 }
 

@@ -37,7 +37,10 @@ class FakeSystem final : public lang::SwitchSystem {
   std::map<std::string, std::string> files;
   std::set<std::string> unreadable, unreplaceable;
   std::set<std::string> denied;  // Windows refuses this process the write
+  std::set<std::string> huge;    // over the size cap
   std::string install;
+  std::vector<lang::RegisteredVersion> versions;  // every key beside 16.0's value
+  bool afterEffects = false;                      // running
   unsigned paused = 0;
   // The elevated step: what it is asked for, and how it ends. When it runs
   // it does what the real one does to the file.
@@ -49,6 +52,12 @@ class FakeSystem final : public lang::SwitchSystem {
   bool has(const std::string& path) const { return files.count(canonical(path)) != 0; }
 
   std::string installPath() override { return install; }
+  std::vector<lang::RegisteredVersion> registeredVersions() override { return versions; }
+  bool isOversized(const std::string& path) override {
+    touch(path);
+    return huge.count(canonical(path)) != 0;
+  }
+  bool afterEffectsRunning() override { return afterEffects; }
   std::string documentsFolder() override { return kDocuments; }
   bool fileExists(const std::string& path) override {
     touch(path);
@@ -56,7 +65,9 @@ class FakeSystem final : public lang::SwitchSystem {
   }
   std::optional<std::string> readFile(const std::string& path) override {
     touch(path);
-    if (!has(path) || unreadable.count(canonical(path))) return std::nullopt;
+    if (!has(path) || unreadable.count(canonical(path)) || huge.count(canonical(path))) {
+      return std::nullopt;
+    }
     return files[canonical(path)];
   }
   void createEmptyFile(const std::string& path) override {
@@ -107,6 +118,7 @@ class FakeSystem final : public lang::SwitchSystem {
 class FakeView final : public lang::LanguageView {
  public:
   std::string current, file, path;
+  std::map<std::string, std::pair<std::string, std::string>> rows;  // word and path by row
   bool enabled = true, shield = false;
   std::vector<std::string> told;
   void showCurrentLanguage(std::string_view word) override { current = word; }
@@ -114,6 +126,13 @@ class FakeView final : public lang::LanguageView {
   void showFileLanguage(std::string_view word) override { file = word; }
   std::string xmlPath() const override { return path; }
   void showXmlPath(std::string_view p) override { path = p; }
+  void showVersionRow(std::string_view row, std::string_view word, std::string_view p) override {
+    if (word.empty() && p.empty()) {
+      rows.erase(std::string(row));
+    } else {
+      rows[std::string(row)] = {std::string(word), std::string(p)};
+    }
+  }
   void enableSwitch(bool e) override { enabled = e; }
   void showShield(bool s) override { shield = s; }
   void tell(std::string_view text) override { told.emplace_back(text); }
@@ -396,6 +415,373 @@ TEST(SetMachineLanguage, ExitCodesForEveryStateOfTheFile) {
       EXPECT_EQ(system.files[xml], *c.after);
     }
     EXPECT_FALSE(system.has(std::string(kDocuments) + "ae_force_english.txt"));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Which keys count, the row each fills, and where each keeps its file.
+TEST(Installations, KeyNamesRowsAndWhereEachKeepsItsFile) {
+  const struct {
+    const char* key;
+    bool version;
+    const char* row;
+  } keys[] = {
+      {"16.0", true, "CC2019"},
+      {"13.5", true, "CC2015"},
+      {"27.0", true, "2027"},
+      {"13.0", true, "CC2014"},
+      {"13.6", true, "CC2015.3"},
+      {"13.8", true, "CC2015.3"},
+      {"13.9", true, "CC2015.3"},
+      {"13.1", true, ""},
+      {"13.10", true, ""},
+      {"14.2", true, "CC2017"},
+      {"15.0", true, "CC2018"},
+      {"16.1", true, "CC2019"},
+      {"17.0", true, "2020"},
+      {"18.4", true, "2021"},
+      {"19.0", true, ""},
+      {"21.0", true, ""},
+      {"22.0", true, "2022"},
+      {"26.3", true, "2026"},
+      {"12.0", true, ""},
+      {"Plugins", false, ""},
+      {"16", false, ""},
+      {"16.0.1", false, ""},
+      {"CurrentVersion", false, ""},
+      {".0", false, ""},
+      {"16.", false, ""},
+      {"16.0 ", false, ""},
+      {"-1.0", false, ""},
+      {"1234567890.0", false, ""},
+  };
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.key);
+    EXPECT_EQ(lang::isVersionKey(k.key), k.version);
+    EXPECT_EQ(lang::versionRow(k.key), k.row);
+  }
+  EXPECT_TRUE(lang::isNewerRow("2027"));
+  EXPECT_FALSE(lang::isNewerRow("2026"));
+  EXPECT_FALSE(lang::isNewerRow("CC2019"));
+
+  const std::string amt = "AMT\\application.xml";
+  const std::string ae24 = "C:\\Adobe\\After Effects 2024\\";
+  const std::string sf24 = ae24 + "Support Files\\";
+  // A folder name ending in a double-byte character whose trail byte is 0x5C.
+  const std::string gbk = std::string("D:\\AE\x81") + "\x5C";
+  const struct {
+    const char* what;
+    std::string installPath;
+    std::set<std::string> files;  // what is there
+    std::string found;
+  } paths[] = {
+      {"Support Files with its backslash", sf24, {sf24 + amt}, sf24 + amt},
+      {"Support Files without: one added", ae24 + "Support Files", {sf24 + amt}, sf24 + amt},
+      {"the folder above Support Files", ae24, {sf24 + amt}, sf24 + amt},
+      {"the folder above, without its backslash",
+       ae24.substr(0, ae24.size() - 1),
+       {sf24 + amt},
+       sf24 + amt},
+      {"the first file wins", ae24, {ae24 + amt, sf24 + amt}, ae24 + amt},
+      {"no fallback under Support Files itself",
+       ae24 + "support files",
+       {sf24 + "Support Files\\" + amt},
+       ""},
+      {"nothing there: nothing guessed", ae24, {}, ""},
+      {"relative", "AE\\", {"AE\\" + amt}, ""},
+      {"drive-relative", "C:AE\\", {"C:AE\\" + amt}, ""},
+      {"empty", "", {amt}, ""},
+      {"a trail byte 0x5C is no separator", gbk, {gbk + "\\" + amt}, gbk + "\\" + amt},
+  };
+  for (const auto& p : paths) {
+    SCOPED_TRACE(p.what);
+    const auto exists = [&](const std::string& path) { return p.files.count(path) != 0; };
+    EXPECT_EQ(lang::applicationXmlPath(p.installPath, exists, testing_support::cp936()), p.found);
+  }
+
+  // Several keys: newest first, one file once on the newer key's row, and
+  // CC 2019's own left to its own rule.
+  const std::string sf23 = "C:\\Adobe\\After Effects 2023\\Support Files\\";
+  const std::set<std::string> there = {sf23 + amt, sf24 + amt, "C:\\AE19\\" + amt,
+                                       "C:\\CC2019\\" + amt};
+  const std::vector<lang::RegisteredVersion> registered = {
+      {"23.0", sf23},
+      {"Plugins", sf23},
+      {"22.0", "c:/adobe/after effects 2023//support files"},  // 2023's file
+      {"24.0", ae24},
+      {"19.0", "C:\\AE19\\"},
+      {"16.1", "C:\\AE19\\"},
+      {"25.0", "C:\\CC2019\\"},  // CC 2019's file
+      {"26.0", ""},
+  };
+  const auto exists = [&](const std::string& path) { return there.count(path) != 0; };
+  const std::vector<lang::Installation> found = lang::findInstallations(
+      registered, exists, testing_support::cp936(), lang::kCc2019Row, "C:\\CC2019\\" + amt);
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].key, "24.0");
+  EXPECT_EQ(found[0].row, "2024");
+  EXPECT_EQ(found[0].xmlPath, sf24 + amt);
+  EXPECT_EQ(found[1].key, "23.0");
+  EXPECT_EQ(found[1].row, "2023");
+  EXPECT_EQ(found[1].xmlPath, sf23 + amt);
+}
+
+constexpr char kCc2018[] = "C:\\Program Files\\Adobe\\Adobe After Effects CC 2018\\Support Files\\";
+constexpr char k2024[] = "D:\\Adobe\\Adobe After Effects 2024\\";  // the folder above
+constexpr char k2027[] = "E:\\AE27\\Support Files";
+const std::string kXml2019 = std::string(kInstall) + "AMT\\application.xml";
+const std::string kXml2018 = std::string(kCc2018) + "AMT\\application.xml";
+const std::string kXml2024 = std::string(k2024) + "Support Files\\AMT\\application.xml";
+const std::string kXml2027 = std::string(k2027) + "\\AMT\\application.xml";
+
+// CC 2019 (Chinese), CC 2018 (English), 2024 (Chinese) and 2027 (English).
+void installFour(FakeSystem& system, bool withCc2019) {
+  if (withCc2019) {
+    system.install = kInstall;
+    system.files[kXml2019] = kZhXml;
+  }
+  system.versions = {{"15.0", kCc2018}, {"24.0", k2024}, {"27.0", k2027}, {"Plugins", k2024}};
+  system.files[kXml2018] = kEnXml;
+  system.files[kXml2024] = kZhXml;
+  system.files[kXml2027] = kEnXml;
+}
+
+TEST(Switcher, OneClickSwitchesEveryInstallationAndSaysWhatItCouldNotInOneBox) {
+  using Run = lang::ElevatedRun;
+  enum class Fault { None, ReadOnly, InUse, Denied, DeniedWithCc2019, Huge, HugeCc2019 };
+  const std::string readOnly2024 = std::string("2024") + lang::kLeftAsItWasText;
+  const std::string notChanged2024 = std::string("2024") + lang::kVersionsNotChangedText;
+  const std::string restart = lang::kRestartText;
+  struct Case {
+    const char* what;
+    bool withCc2019;
+    Fault fault;  // on 2024's file (and CC 2018's where Windows refuses)
+    Run run;
+    bool running;  // After Effects
+    const char* currentAtStart;
+    bool shield;
+    std::size_t elevatedRuns;
+    bool switched2024;
+    std::string told;
+  };
+  const Case cases[] = {
+      {"mixed tokens converge", true, Fault::None, {}, false, "中文", false, 0, true, ""},
+      {"without CC 2019 the newest file says the language",
+       false,
+       Fault::None,
+       {},
+       false,
+       "英文",
+       false,
+       0,
+       true,
+       ""},
+      {"a read-only file is named, the others switch",
+       true,
+       Fault::ReadOnly,
+       {},
+       false,
+       "中文",
+       true,
+       0,
+       false,
+       readOnly2024},
+      {"a file in use is named",
+       true,
+       Fault::InUse,
+       {},
+       false,
+       "中文",
+       false,
+       0,
+       false,
+       readOnly2024},
+      {"files Windows refuses: one elevated run for all",
+       true,
+       Fault::Denied,
+       {Run::Ran, lang::kSwitched},
+       false,
+       "中文",
+       true,
+       1,
+       true,
+       ""},
+      {"CC 2019's among them: still one run",
+       true,
+       Fault::DeniedWithCc2019,
+       {Run::Ran, lang::kSwitched},
+       false,
+       "中文",
+       true,
+       1,
+       true,
+       ""},
+      {"the step fails: what it left is named",
+       true,
+       Fault::Denied,
+       {Run::Ran, lang::kFailed},
+       false,
+       "中文",
+       true,
+       1,
+       false,
+       notChanged2024},
+      {"the step declined",
+       true,
+       Fault::Denied,
+       {Run::Declined, 0},
+       false,
+       "中文",
+       true,
+       1,
+       false,
+       lang::kDeclinedText},
+      {"After Effects running, in the same box as a failure",
+       true,
+       Fault::ReadOnly,
+       {},
+       true,
+       "中文",
+       true,
+       0,
+       false,
+       readOnly2024 + "\n" + restart},
+      {"After Effects running, nothing failed",
+       true,
+       Fault::None,
+       {},
+       true,
+       "中文",
+       false,
+       0,
+       true,
+       restart},
+      {"an oversized file is named",
+       true,
+       Fault::Huge,
+       {},
+       false,
+       "中文",
+       false,
+       0,
+       false,
+       notChanged2024},
+      {"an oversized CC 2019 file is said",
+       true,
+       Fault::HugeCc2019,
+       {},
+       false,
+       "中文",
+       false,
+       0,
+       true,
+       lang::kNotChangedText},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSystem system;
+    FakeView view;
+    installFour(system, c.withCc2019);
+    system.afterEffects = c.running;
+    system.elevated = c.run;
+    if (c.fault == Fault::ReadOnly) system.unreplaceable = {kXml2024};
+    if (c.fault == Fault::Denied) system.denied = {kXml2024, kXml2018};
+    if (c.fault == Fault::DeniedWithCc2019) system.denied = {kXml2024, kXml2019, kXml2018};
+    if (c.fault == Fault::Huge) system.huge = {kXml2024};
+    if (c.fault == Fault::HugeCc2019) system.huge = {kXml2019};
+    lang::Switcher switcher(view, system);
+    switcher.showState();
+    EXPECT_EQ(view.current, c.currentAtStart);
+    EXPECT_EQ(view.shield, c.shield);
+    using Shown = std::pair<std::string, std::string>;
+    EXPECT_EQ(view.rows["2024"], Shown(c.fault == Fault::Huge ? "" : "中文", kXml2024));
+    EXPECT_EQ(view.rows["CC2018"], Shown("英文", kXml2018));
+    EXPECT_EQ(view.rows["2027"], Shown("英文", kXml2027)) << "a newer version by its year";
+    EXPECT_EQ(view.rows.size(), 3u) << "CC 2019's own row is the path box";
+    if (c.fault == Fault::InUse) system.unreadable = {kXml2024};
+
+    switcher.toggle();
+    EXPECT_EQ(view.current, "英文");
+    EXPECT_EQ(system.elevatedAsked.size(), c.elevatedRuns) << "one consent prompt per click";
+    if (c.elevatedRuns) {
+      EXPECT_EQ(system.elevatedAsked[0], "en_US");
+    }
+    EXPECT_EQ(view.told,
+              c.told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.told});
+    EXPECT_EQ(system.files[kXml2024], c.switched2024 ? kEnXml : kZhXml);
+    EXPECT_EQ(system.files[kXml2018], kEnXml);
+    EXPECT_EQ(system.files[kXml2027], kEnXml);
+    const bool cc2019Switched = c.withCc2019 && c.fault != Fault::HugeCc2019 &&
+                                (c.fault != Fault::DeniedWithCc2019 || c.switched2024);
+    if (c.withCc2019) {
+      EXPECT_EQ(system.files[kXml2019], cc2019Switched ? kEnXml : kZhXml);
+    }
+    if (c.fault != Fault::Huge && c.fault != Fault::InUse) {
+      EXPECT_EQ(view.rows["2024"].first, c.switched2024 ? "英文" : "中文") << "read again";
+    }
+    EXPECT_EQ(system.paused, cc2019Switched || c.switched2024 ? 1000u : 0u) << "one pause";
+    EXPECT_FALSE(system.has(std::string(kXml2024) + ".kelvora-new"));
+  }
+}
+
+// The second click takes every file back, and the rows follow.
+TEST(Switcher, ASecondClickTakesEveryInstallationBack) {
+  FakeSystem system;
+  FakeView view;
+  installFour(system, true);
+  lang::Switcher switcher(view, system);
+  switcher.showState();
+  switcher.toggle();
+  switcher.toggle();
+  EXPECT_EQ(view.current, "中文");
+  for (const std::string& xml : {kXml2018, kXml2024, kXml2027}) {
+    EXPECT_EQ(system.files[xml], kZhXml) << xml;
+  }
+  EXPECT_EQ(system.files[kXml2019], kZhXml) << "CC 2019's own way: back to what it was";
+  for (const char* row : {"CC2018", "2024", "2027"}) EXPECT_EQ(view.rows[row].first, "中文") << row;
+  EXPECT_EQ(system.paused, 2000u);
+}
+
+// The elevated step over several installations: each file on its own.
+TEST(SetMachineLanguage, EveryInstallationAndTheExitCode) {
+  enum class Fault { None, ReadOnly, Huge, NoFiles };
+  struct Case {
+    const char* what;
+    bool withCc2019;
+    Fault fault;  // on 2024's file
+    const char* token;
+    lang::SetLanguageCode code;
+  };
+  const Case cases[] = {
+      {"mixed tokens converge", true, Fault::None, "en_US", lang::kSwitched},
+      {"the other way", true, Fault::None, "zh_CN", lang::kSwitched},
+      {"without CC 2019", false, Fault::None, "en_US", lang::kSwitched},
+      {"one read-only: the others switched", true, Fault::ReadOnly, "en_US", lang::kFailed},
+      {"one oversized: the others switched", true, Fault::Huge, "en_US", lang::kFailed},
+      {"registered, but no file anywhere", false, Fault::NoFiles, "en_US", lang::kNoFile},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeSystem system;
+    installFour(system, c.withCc2019);
+    if (c.fault == Fault::ReadOnly) system.unreplaceable = {kXml2024};
+    if (c.fault == Fault::Huge) system.huge = {kXml2024};
+    if (c.fault == Fault::NoFiles) system.files.clear();
+    EXPECT_EQ(lang::setMachineLanguage(system, c.token), c.code);
+    if (c.fault == Fault::NoFiles) continue;
+    const std::string& want = std::string(c.token) == "en_US" ? kEnXml : kZhXml;
+    const bool left = c.fault == Fault::ReadOnly || c.fault == Fault::Huge;
+    EXPECT_EQ(system.files[kXml2024], left ? kZhXml : want);
+    for (const std::string& xml : {kXml2018, kXml2027}) EXPECT_EQ(system.files[xml], want) << xml;
+    if (c.withCc2019) {
+      EXPECT_EQ(system.files[kXml2019], want);
+    }
+    // Run again: nothing left to switch but what cannot be.
+    EXPECT_EQ(lang::setMachineLanguage(system, c.token),
+              left ? lang::kFailed : lang::kAlreadyThere);
   }
 }
 

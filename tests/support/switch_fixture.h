@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/shell.h"
@@ -32,6 +33,7 @@ class SwitchTest : public ::testing::Test {
     keys_ = std::make_unique<testing_support::ScratchKeys>(kAeKey);
   }
   void TearDown() override {
+    versionKeys_.clear();
     keys_.reset();
     ::DeleteFileA(marker_.c_str());
     root_.reset();
@@ -53,6 +55,25 @@ class SwitchTest : public ::testing::Test {
       ::DeleteFileA(marker_.c_str());
     }
   }
+  // One more version, registered under `key` ("24.0") in `view` alone
+  // (KEY_WOW64_64KEY or KEY_WOW64_32KEY), its InstallPath the folder
+  // `folder` below the test's root + `below` ("Support Files\" or nothing),
+  // its application.xml holding `xml` in folder\Support Files\AMT. Returns
+  // that file's path.
+  std::string addVersion(const std::string& key, REGSAM view, const std::string& folder,
+                         const std::string& below, const std::string& xml) {
+    const std::string base = *root_ / folder;
+    for (const char* sub : {"", "\\Support Files", "\\Support Files\\AMT"}) {
+      ::CreateDirectoryA((base + sub).c_str(), nullptr);
+    }
+    auto scratch = std::make_unique<testing_support::ScratchKey>(
+        HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\After Effects\\" + key, view);
+    setInstallPath(*scratch, base + "\\" + below);
+    versionKeys_.push_back(std::move(scratch));
+    const std::string path = base + "\\Support Files\\AMT\\application.xml";
+    EXPECT_TRUE(platform::writeFile(path, {xml}));
+    return path;
+  }
   bool markerPresent() const { return platform::fileExists(marker_); }
   std::string xml() const { return platform::readFile(xmlPath()); }
 
@@ -70,6 +91,7 @@ class SwitchTest : public ::testing::Test {
   std::unique_ptr<testing_support::TempFolder> root_;
   std::string marker_;
   std::unique_ptr<testing_support::ScratchKeys> keys_;
+  std::vector<std::unique_ptr<testing_support::ScratchKey>> versionKeys_;
 };
 
 }  // namespace testing_support
