@@ -39,7 +39,11 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/main_window_language_view.h"
+#include "app/registered_versions.h"
+#include "lang/switcher.h"
 #include "lang/tokens.h"
+#include "lang/windows_switch_system.h"
 #include "platform/code_page.h"
 #include "platform/download.h"
 #include "platform/files.h"
@@ -51,6 +55,7 @@
 #include "platform/shell.h"
 #include "platform/signature.h"
 #include "platform/ui_post.h"
+#include "registry/registry_tool.h"
 #include "support/e2e_driver.h"
 #include "support/http_server.h"
 #include "support/paths.h"
@@ -565,24 +570,82 @@ void flushedCopy(const std::string& from, const std::string& to) {
   ::CloseHandle(h);
 }
 
-// One click over every version of the window's rows, without its pause,
-// beside 13 flushed copies of such a file.
+// The program's own switch system without the pause after a rewrite: what
+// the click itself costs.
+class WithoutPause final : public lang::SwitchSystem {
+ public:
+  explicit WithoutPause(lang::SwitchSystem& system) : system_(system) {}
+  std::string installPath() override { return system_.installPath(); }
+  std::vector<lang::RegisteredVersion> registeredVersions() override {
+    return system_.registeredVersions();
+  }
+  std::string documentsFolder() override { return system_.documentsFolder(); }
+  bool fileExists(const std::string& path) override { return system_.fileExists(path); }
+  std::optional<std::string> readFile(const std::string& path) override {
+    return system_.readFile(path);
+  }
+  bool isOversized(const std::string& path) override { return system_.isOversized(path); }
+  void createEmptyFile(const std::string& path) override { system_.createEmptyFile(path); }
+  void removeFile(const std::string& path) override { system_.removeFile(path); }
+  lang::ReplaceResult replaceFile(const std::string& path, std::string_view bytes) override {
+    return system_.replaceFile(path, bytes);
+  }
+  bool canOpenForWriting(const std::string& path) override {
+    return system_.canOpenForWriting(path);
+  }
+  lang::ElevatedRun setLanguageElevated(std::string_view token) override {
+    return system_.setLanguageElevated(token);
+  }
+  void pause(unsigned) override {}
+  bool afterEffectsRunning() override { return system_.afterEffectsRunning(); }
+  const platform::LeadBytes& leadBytes() override { return system_.leadBytes(); }
+
+ private:
+  lang::SwitchSystem& system_;
+};
+
+// One click of the program's own switch over every version of the window's
+// rows, in a hidden main window of this process, without the pause; beside
+// 13 flushed copies of such a file. -1 when a click left a file unswitched.
 int switchThirteen(int runs) {
   const ThirteenInstalls installs;
+  const auto keys = installs.registered();
+  registry::RegistryTool registry;
+  registry.probe64BitWindows();
+  registry.initialise();
+  platform::Form form(app::mainFormSpec());
+  if (!form.create()) return 1;
+  app::MainWindowLanguageView view(form);
+  lang::WindowsSwitchSystem windows(
+      [&] { return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue); },
+      [&] { return app::registeredVersions(registry); });
+  WithoutPause system(windows);
+  const std::string marker = system.documentsFolder() + lang::kMarkerName;
+  const bool markerWas = platform::fileExists(marker);
+  lang::Switcher switcher(view, system);
+  switcher.showState();
   const std::vector<std::string> files = installs.files();
-  const auto click = [&] {
-    for (const std::string& file : files) clickWork(file);
+  // Every file in the language the click chose: the marker's.
+  const auto converged = [&] {
+    const std::string_view token =
+        platform::fileExists(marker) ? lang::kEnglishToken : lang::kChineseToken;
+    return std::all_of(files.begin(), files.end(), [&](const std::string& file) {
+      return platform::readFile(file).find(token) != std::string::npos;
+    });
   };
-  click();
+  switcher.toggle();
   std::vector<double> work, copies;
   for (int i = 0; i < runs; ++i) {
     double t = nowMs();
-    click();
-    work.push_back(nowMs() - t);
+    switcher.toggle();
+    work.push_back(converged() ? nowMs() - t : -1);
     t = nowMs();
     for (const std::string& file : files) flushedCopy(file, file + ".copy");
     copies.push_back(nowMs() - t);
   }
+  if (platform::fileExists(marker) != markerWas) switcher.toggle();
+  form.destroy();
+  registry.destroy();
   report("switch_thirteen_versions_ms", work);
   report("copy_thirteen_flushed_ms", copies);
   return 0;
