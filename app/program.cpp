@@ -49,10 +49,22 @@ int Program::run() {
   std::atexit(endOfProgram);
 
   mainWindow_ = std::make_unique<platform::Form>(mainFormSpec());
+  // Asked again when the window is sized anew for its monitor's scale.
   const auto place = [](int width, int height) {
     const platform::Point at = platform::windowPlacement(
         ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), width, height);
-    return POINT{at.x, at.y};
+    // On a low screen the formula puts the title bar above it: kept within
+    // the work area of the monitor it lands on, clear of the taskbar.
+    const RECT wanted = {at.x, at.y, at.x + width, at.y + height};
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoA(::MonitorFromRect(&wanted, MONITOR_DEFAULTTONEAREST), &monitor)) {
+      return POINT{at.x, at.y};
+    }
+    const RECT& work = monitor.rcWork;
+    const platform::Point in =
+        platform::keepInWorkArea(at, width, height, {work.left, work.top, work.right, work.bottom});
+    return POINT{in.x, in.y};
   };
   if (!mainWindow_->create(place)) return 1;
   mainWindow_->setQuitOnClose(true);

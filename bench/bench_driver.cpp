@@ -7,8 +7,10 @@
 //                               refusing, hung, trickling, then answering a
 //                               signed file, and the build without a key
 //                               answered a plain one; Kelvora signed with
-//                               Authenticode, its server refusing; and
-//                               Kelvora's --set-language from start to exit
+//                               Authenticode, its server refusing;
+//                               Kelvora's --set-language from start to exit;
+//                               and Kelvora's window with all 13 versions
+//                               of its rows installed
 //   check                       the signed version file's check, in process
 //   start PROBE KELVORA N       startVerified on PROBE (the new version)
 //                               with KELVORA as the running exe, both
@@ -16,7 +18,8 @@
 //   prompt KELVORA N            from the server's answer to the prompt on screen
 //   download URL N              engine against a plain WinINet loop; UI ticks
 //                               and answers during a paced download
-//   switch FOLDER N             one click's work against one file copy
+//   switch FOLDER N             one click's work against one file copy, and
+//                               against 13 two-KiB files beside 13 copies
 //   footprint KELVORA BIGEXE    peak working set during a download
 #include <windows.h>
 #include <psapi.h>
@@ -28,16 +31,23 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/main_window_language_view.h"
+#include "app/registered_versions.h"
+#include "lang/switcher.h"
 #include "lang/tokens.h"
+#include "lang/windows_switch_system.h"
 #include "platform/code_page.h"
 #include "platform/download.h"
 #include "platform/files.h"
+#include "platform/form.h"
 #include "platform/hash.h"
 #include "platform/hex.h"
 #include "platform/message_loop.h"
@@ -45,6 +55,7 @@
 #include "platform/shell.h"
 #include "platform/signature.h"
 #include "platform/ui_post.h"
+#include "registry/registry_tool.h"
 #include "support/e2e_driver.h"
 #include "support/http_server.h"
 #include "support/paths.h"
@@ -146,6 +157,73 @@ class FakeInstall {
   bool english_ = false;  // what the file holds
 };
 
+// The key of each version the window has a row for, oldest first.
+constexpr const char* kThirteenVersions[] = {"13.0", "13.5", "13.8", "14.0", "15.0", "16.0", "17.0",
+                                             "18.0", "22.0", "23.0", "24.0", "25.0", "26.0"};
+static_assert(std::size(kThirteenVersions) == std::size(app::ids::kVersionRows));
+
+// A two-KiB application.xml holding `token`, as an installation has it.
+std::string twoKibXml(std::string_view token) {
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Configuration>\r\n"
+      "  <Payload>\r\n    <Data key=\"installedLanguages\">" +
+      std::string(token) + "</Data>\r\n";
+  for (int i = 0; xml.size() < 2048 - 48; ++i) {
+    xml +=
+        "    <Data key=\"k" + std::to_string(i) + "\">value " + std::to_string(i) + "</Data>\r\n";
+  }
+  xml += "  </Payload>\r\n</Configuration>\r\n";
+  xml.resize(2048, ' ');
+  return xml;
+}
+
+// Every version of the window's rows installed: a two-KiB application.xml
+// under each one's Support Files, and, while `registered` is held, each
+// one's InstallPath in the 64-bit view, so that the runs beside it find none.
+class ThirteenInstalls {
+ public:
+  ThirteenInstalls() {
+    for (const char* version : kThirteenVersions) {
+      const std::string install = folder_ / ("After Effects " + std::string(version));
+      const std::string support = install + "\\Support Files\\";
+      for (const std::string& dir : {install, support, support + "AMT"}) {
+        ::CreateDirectoryA(dir.c_str(), nullptr);
+      }
+      platform::writeFile(support + "AMT\\application.xml", {twoKibXml(lang::kChineseToken)});
+      supportFolders_.push_back(support);
+    }
+  }
+
+  std::unique_ptr<testing_support::ScratchKey> registered() const {
+    auto key = std::make_unique<testing_support::ScratchKey>(
+        HKEY_LOCAL_MACHINE, "SOFTWARE\\Adobe\\After Effects", KEY_WOW64_64KEY);
+    for (std::size_t i = 0; i < supportFolders_.size(); ++i) {
+      key->set(kThirteenVersions[i], "InstallPath", REG_SZ,
+               supportFolders_[i] + std::string(1, '\0'));
+    }
+    return key;
+  }
+
+  std::vector<std::string> files() const {
+    std::vector<std::string> out;
+    for (const std::string& support : supportFolders_)
+      out.push_back(support + "AMT\\application.xml");
+    return out;
+  }
+
+ private:
+  testing_support::TempFolder folder_{"kelvora-bench-thirteen"};
+  std::vector<std::string> supportFolders_;
+};
+
+// The control ID of the form's control `name`; 0 when it has none.
+int controlId(const char* name) {
+  for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
+    if (std::strcmp(c.name, name) == 0) return c.id;
+  }
+  return 0;
+}
+
 // Every window figure beside its floors, round by round, so that whatever
 // drifts meanwhile (the machine's other load, Wine's caches) hits all alike.
 // The refusing start has no server on the port; the others share one.
@@ -184,12 +262,22 @@ int windows(const std::string& kelvora, const std::string& unkeyed, const std::s
   FakeInstall install;
   install.timeSwitch(kelvora);
   install.timeSwitch(kelvora);
-  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey, signedExe, verb;
+  // Up when the newest row's path box is filled: every row before it is too.
+  const ThirteenInstalls thirteen;
+  const int newestRow = controlId(std::end(app::ids::kVersionRows)[-1].path);
+  const auto timeThirteen = [&] {
+    const auto keys = thirteen.registered();
+    return timeStart(kelvora, "Kelvora v", true, newestRow);
+  };
+  timeThirteen();
+  std::vector<double> f, form, refusing, hung, trickling, withKey, withoutKey, signedExe, verb,
+      versions;
   for (int i = 0; i < runs; ++i) {
     f.push_back(timeStart(floor, "Floor", false, 1));
     verb.push_back(install.timeSwitch(kelvora));
     form.push_back(timeStart(formFloor, "Kelvora vfloor", true, app::ids::kXmlPathEditId));
     refusing.push_back(timeKelvora(kelvora));
+    versions.push_back(timeThirteen());
     signedExe.push_back(timeKelvora(signedKelvora));
     testing_support::HttpServer server;
     if (!server.listening()) {
@@ -215,6 +303,7 @@ int windows(const std::string& kelvora, const std::string& unkeyed, const std::s
   report("unsigned_startup_ms", withoutKey);
   report("window_signed_exe_ms", signedExe);
   report("switch_verb_ms", verb);
+  report("window_thirteen_versions_ms", versions);
   return 0;
 }
 
@@ -473,6 +562,95 @@ void clickWork(const std::string& path) {
   (void)lang::containsToken(platform::readFile(path), lang::kChineseToken, lead);
 }
 
+// A copy of `from` made durable, as the switch makes its new file.
+void flushedCopy(const std::string& from, const std::string& to) {
+  ::CopyFileA(from.c_str(), to.c_str(), FALSE);
+  HANDLE h = ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ::FlushFileBuffers(h);
+  ::CloseHandle(h);
+}
+
+// The program's own switch system without the pause after a rewrite: what
+// the click itself costs.
+class WithoutPause final : public lang::SwitchSystem {
+ public:
+  explicit WithoutPause(lang::SwitchSystem& system) : system_(system) {}
+  std::string installPath() override { return system_.installPath(); }
+  std::vector<lang::RegisteredVersion> registeredVersions() override {
+    return system_.registeredVersions();
+  }
+  std::string documentsFolder() override { return system_.documentsFolder(); }
+  bool fileExists(const std::string& path) override { return system_.fileExists(path); }
+  std::optional<std::string> readFile(const std::string& path) override {
+    return system_.readFile(path);
+  }
+  bool isOversized(const std::string& path) override { return system_.isOversized(path); }
+  void createEmptyFile(const std::string& path) override { system_.createEmptyFile(path); }
+  void removeFile(const std::string& path) override { system_.removeFile(path); }
+  lang::ReplaceResult replaceFile(const std::string& path, std::string_view bytes) override {
+    return system_.replaceFile(path, bytes);
+  }
+  bool canOpenForWriting(const std::string& path) override {
+    return system_.canOpenForWriting(path);
+  }
+  lang::ElevatedRun setLanguageElevated(std::string_view token) override {
+    return system_.setLanguageElevated(token);
+  }
+  void pause(unsigned) override {}
+  bool afterEffectsRunning() override { return system_.afterEffectsRunning(); }
+  const platform::LeadBytes& leadBytes() override { return system_.leadBytes(); }
+
+ private:
+  lang::SwitchSystem& system_;
+};
+
+// One click of the program's own switch over every version of the window's
+// rows, in a hidden main window of this process, without the pause; beside
+// 13 flushed copies of such a file. -1 when a click left a file unswitched.
+int switchThirteen(int runs) {
+  const ThirteenInstalls installs;
+  const auto keys = installs.registered();
+  registry::RegistryTool registry;
+  registry.probe64BitWindows();
+  registry.initialise();
+  platform::Form form(app::mainFormSpec());
+  if (!form.create()) return 1;
+  app::MainWindowLanguageView view(form);
+  lang::WindowsSwitchSystem windows(
+      [&] { return registry.read64String(registry::kLocalMachine, lang::kInstallPathValue); },
+      [&] { return app::registeredVersions(registry); });
+  WithoutPause system(windows);
+  const std::string marker = system.documentsFolder() + lang::kMarkerName;
+  const bool markerWas = platform::fileExists(marker);
+  lang::Switcher switcher(view, system);
+  switcher.showState();
+  const std::vector<std::string> files = installs.files();
+  // Every file in the language the click chose: the marker's.
+  const auto converged = [&] {
+    const std::string_view token =
+        platform::fileExists(marker) ? lang::kEnglishToken : lang::kChineseToken;
+    return std::all_of(files.begin(), files.end(), [&](const std::string& file) {
+      return platform::readFile(file).find(token) != std::string::npos;
+    });
+  };
+  switcher.toggle();
+  std::vector<double> work, copies;
+  for (int i = 0; i < runs; ++i) {
+    double t = nowMs();
+    switcher.toggle();
+    work.push_back(converged() ? nowMs() - t : -1);
+    t = nowMs();
+    for (const std::string& file : files) flushedCopy(file, file + ".copy");
+    copies.push_back(nowMs() - t);
+  }
+  if (platform::fileExists(marker) != markerWas) switcher.toggle();
+  form.destroy();
+  registry.destroy();
+  report("switch_thirteen_versions_ms", work);
+  report("copy_thirteen_flushed_ms", copies);
+  return 0;
+}
+
 int switchBench(const std::string& folder, int runs) {
   for (const auto& [name, size] : {std::pair{"64k", 64 << 10}, std::pair{"8m", 8 << 20}}) {
     const std::string path = folder + "\\application-" + name + ".xml";
@@ -492,11 +670,7 @@ int switchBench(const std::string& folder, int runs) {
       copy.push_back(nowMs() - t);
       // The same copy made durable, as the switch makes its new file.
       t = nowMs();
-      ::CopyFileA(path.c_str(), (path + ".copy").c_str(), FALSE);
-      HANDLE h = ::CreateFileA((path + ".copy").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               0, nullptr);
-      ::FlushFileBuffers(h);
-      ::CloseHandle(h);
+      flushedCopy(path, path + ".copy");
       flushed.push_back(nowMs() - t);
     }
     ::DeleteFileA(path.c_str());
@@ -505,7 +679,7 @@ int switchBench(const std::string& folder, int runs) {
     report((std::string("copy_") + name + "_ms").c_str(), median(copy));
     report((std::string("copy_flushed_") + name + "_ms").c_str(), median(flushed));
   }
-  return 0;
+  return switchThirteen(runs);
 }
 
 int footprint(const std::string& kelvora, const std::string& bigExe) {

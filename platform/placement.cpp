@@ -10,6 +10,14 @@ Point windowPlacement(int screenWidth, int screenHeight, int windowWidth, int wi
 
 namespace {
 
+// `from` moved by as little as it takes to lie in [low, high - size]; `low`
+// wins where the size does not fit.
+int within(int from, int size, int low, int high) {
+  const long long last = static_cast<long long>(high) - size;
+  const long long moved = from > last ? last : from;
+  return static_cast<int>(moved < low ? low : moved);
+}
+
 // value * numerator / denominator, rounded half away from zero; in 64 bits,
 // so that no product overflows.
 int mulDiv(int value, int numerator, int denominator) {
@@ -21,6 +29,11 @@ int mulDiv(int value, int numerator, int denominator) {
 }
 
 }  // namespace
+
+Point keepInWorkArea(Point at, int windowWidth, int windowHeight, const Rect& workArea) {
+  return {within(at.x, windowWidth, workArea.left, workArea.right),
+          within(at.y, windowHeight, workArea.top, workArea.bottom)};
+}
 
 int scaleToDpi(int pixels, int dpi) {
   return mulDiv(pixels, dpi > 0 ? dpi : kFormDpi, kFormDpi);

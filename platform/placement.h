@@ -14,6 +14,20 @@ struct Point {
 // window height - 200) / 2, in double precision, truncated toward zero.
 Point windowPlacement(int screenWidth, int screenHeight, int windowWidth, int windowHeight);
 
+// A rectangle in screen pixels: right and bottom lie just outside it.
+struct Rect {
+  int left;
+  int top;
+  int right;
+  int bottom;
+};
+
+// `at` moved into `workArea` (a monitor's, without its taskbar): the left
+// and top edges at or inside its own, the right and bottom edges too
+// wherever the window fits. A window larger than the work area keeps its
+// top-left corner there, so that its title bar stays within reach.
+Point keepInWorkArea(Point at, int windowWidth, int windowHeight, const Rect& workArea);
+
 // Form values are written for 96 dpi.
 inline constexpr int kFormDpi = 96;
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/main_form.h"
 #include "platform/files.h"
@@ -142,22 +143,34 @@ TEST_F(SwitchTest, TheKeyboardWorksTheWindow) {
   HWND window = app.window();
   EXPECT_EQ(testing_support::focusedControl(window), ::GetDlgItem(window, ids::kSwitchButtonId))
       << "the switch button has the focus when the window opens";
-  // Tab and Shift+Tab go round the enabled controls in form order.
+  // Tab and Shift+Tab go round the enabled controls in form order: the
+  // switch button, then each version's path box from the oldest row to the
+  // newest, CC2019's among them.
+  std::vector<int> order = {ids::kSwitchButtonId};
+  for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
+    if (c.kind == platform::ControlKind::Edit) order.push_back(c.id);
+  }
+  ASSERT_EQ(order.size(), std::size(ids::kVersionRows) + 2);
   struct Step {
-    std::initializer_list<WORD> keys;
+    bool back;  // Shift+Tab
     int focused;
   };
-  const Step steps[] = {
-      {{VK_TAB}, ids::kXmlPathEditId},
-      {{VK_TAB}, ids::kSwitchButtonId},
-      {{VK_SHIFT, VK_TAB}, ids::kXmlPathEditId},
-      {{VK_SHIFT, VK_TAB}, ids::kSwitchButtonId},
-  };
+  std::vector<Step> steps;
+  for (std::size_t i = 1; i <= order.size(); ++i) steps.push_back({false, order[i % order.size()]});
+  steps.push_back({true, order.back()});
+  steps.push_back({true, order[order.size() - 2]});
+  steps.push_back({false, order.back()});
+  steps.push_back({false, ids::kSwitchButtonId});
   for (const Step& step : steps) {
-    testing_support::typeKeys(window, step.keys);
+    if (step.back) {
+      testing_support::typeKeys(window, {VK_SHIFT, VK_TAB});
+    } else {
+      testing_support::typeKeys(window, {VK_TAB});
+    }
     EXPECT_TRUE(testing_support::waitFor(
         [&] { return ::GetDlgCtrlID(testing_support::focusedControl(window)) == step.focused; },
-        5000));
+        5000))
+        << step.focused;
   }
   // Enter presses the focused button.
   testing_support::typeKeys(window, {VK_RETURN});
@@ -232,6 +245,21 @@ class RemoteCopy {
 // Wine sends no WM_DPICHANGED: the test sends what Windows sends when the
 // window moves to a monitor of twice the scale, and back.
 TEST_F(SwitchTest, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
+  // Every control named once, and every version's row drawn.
+  const auto& controls = app::mainFormSpec().controls;
+  const auto count = [&](std::string_view name) {
+    return std::count_if(controls.begin(), controls.end(),
+                         [&](const platform::ControlSpec& c) { return name == c.name; });
+  };
+  for (const platform::ControlSpec& c : controls) EXPECT_EQ(count(c.name), 1) << c.id;
+  for (const ids::VersionRowNames& row : ids::kVersionRows) {
+    for (const char* name : {row.caption, row.language, row.path})
+      EXPECT_EQ(count(name), 1) << row.row;
+  }
+  for (const char* name : {ids::kNewerVersionRow.caption, ids::kNewerVersionRow.language,
+                           ids::kNewerVersionRow.path}) {
+    EXPECT_EQ(count(name), 1) << "the newer version's row";
+  }
   RunningApp app;
   startWith(app, kChineseXml, false);
   HWND window = app.window();
@@ -258,7 +286,7 @@ TEST_F(SwitchTest, AMonitorOfAnotherScaleLaysTheWindowOutAgain) {
     for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
       if (c.kind == platform::ControlKind::Timer) continue;
       RECT r = {};
-      ::GetWindowRect(::GetDlgItem(window, c.id), &r);
+      ASSERT_TRUE(::GetWindowRect(::GetDlgItem(window, c.id), &r)) << c.id;
       ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
       EXPECT_NEAR(r.left, factor * c.x, 1) << c.id;
       EXPECT_NEAR(r.top, factor * c.y, 1) << c.id;

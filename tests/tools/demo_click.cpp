@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/main_form.h"
+#include "platform/form.h"
 #include "support/window_text.h"
 
 namespace {
@@ -21,6 +24,14 @@ BOOL CALLBACK find(HWND hwnd, LPARAM) {
     return FALSE;
   }
   return TRUE;
+}
+
+// The main window's control of that form name.
+HWND control(const char* name) {
+  for (const platform::ControlSpec& c : app::mainFormSpec().controls) {
+    if (std::strcmp(c.name, name) == 0) return ::GetDlgItem(g_found, c.id);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -47,7 +58,16 @@ int main(int argc, char** argv) {
   std::printf("title=%s\n", windowText(g_found).c_str());
   std::printf("current=%s\n",
               windowText(::GetDlgItem(g_found, app::ids::kCurrentLanguageId)).c_str());
-  std::printf("file=%s\n", windowText(::GetDlgItem(g_found, app::ids::kFileLanguageId)).c_str());
-  std::printf("path=%s\n", windowText(::GetDlgItem(g_found, app::ids::kXmlPathEditId)).c_str());
+  // Each version's row that shows an installation: its caption, language and path.
+  const auto shown = [](const char* name) { return windowText(control(name)); };
+  std::vector<app::ids::VersionRowNames> rows(std::begin(app::ids::kVersionRows),
+                                              std::end(app::ids::kVersionRows));
+  rows.push_back(app::ids::kNewerVersionRow);
+  for (const app::ids::VersionRowNames& row : rows) {
+    const std::string path = shown(row.path);
+    if (path.empty()) continue;
+    std::printf("%s%s path=%s\n", shown(row.caption).c_str(), shown(row.language).c_str(),
+                path.c_str());
+  }
   return 0;
 }
