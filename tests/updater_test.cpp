@@ -38,6 +38,12 @@ using testing_support::signLines;
 using testing_support::waitFor;
 namespace uids = update::ids;
 
+// Runs its closure however the test ends.
+struct AtEnd {
+  std::function<void()> run;
+  ~AtEnd() { run(); }
+};
+
 Response ok(std::string body) {
   return testing_support::answer(200, std::move(body));
 }
@@ -490,10 +496,7 @@ TEST_F(UpdaterTest, InCodePage1252ARunFolderNamedCafeHoldsTheUpdate) {
   clean();
   // However the test ends, once the program below is gone; the folder goes
   // once the programs it started (their working folder) have let go of it.
-  struct AtEnd {
-    std::function<void()> run;
-    ~AtEnd() { run(); }
-  } cleanUp{[&] {
+  const AtEnd cleanUp{[&] {
     waitFor(
         [&] {
           clean();
@@ -545,10 +548,7 @@ TEST_F(UpdaterTest, InCodePage1252ANameTheCodePageCannotGiveBackGetsNoScript) {
     ::RemoveDirectoryA(decoyDir.c_str());
   };
   clean();
-  struct AtEnd {
-    std::function<void()> run;
-    ~AtEnd() { run(); }
-  } cleanUp{[&] {
+  const AtEnd cleanUp{[&] {
     waitFor(
         [&] {
           clean();
