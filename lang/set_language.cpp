@@ -3,6 +3,7 @@
 #include "lang/switcher.h"
 #include "lang/tokens.h"
 #include "platform/path.h"
+#include "platform/text.h"
 
 namespace lang {
 namespace {
@@ -27,9 +28,12 @@ std::vector<std::string> machineXmlPaths(SwitchSystem& system) {
   std::vector<std::string> paths;
   const std::string install = system.installPath();
   // Relative would mean the current folder's file, which is nobody's
-  // installation.
+  // installation. So would a value without its last backslash: "AMT" glued
+  // to the folder's name names a folder beside it, which anyone who may
+  // make folders there could make.
+  const std::size_t slash = platform::findLastOf(install, "\\/", system.leadBytes());
   std::string cc2019;
-  if (!install.empty() && platform::isAbsolutePath(install)) {
+  if (!install.empty() && platform::isAbsolutePath(install) && slash == install.size() - 1) {
     cc2019 = install + kXmlRelative;
     if (system.fileExists(cc2019)) {
       paths.push_back(cc2019);

@@ -45,14 +45,17 @@ bool readAt(HANDLE file, std::uint64_t offset, std::string& out) {
 
 // The SignedData the file carries, read through its handle: the one that
 // WinVerifyTrust checked, as nobody can change the file while we hold it.
-std::string signedData(HANDLE file) {
+// nullopt when the file has no certificate table; empty when its table
+// cannot be read or holds no SignedData.
+std::optional<std::string> signedData(HANDLE file) {
   LARGE_INTEGER size = {};
   std::string head(kPeHeadBytes, '\0');
-  if (!::GetFileSizeEx(file, &size) || !readAt(file, 0, head)) return {};
+  if (!::GetFileSizeEx(file, &size) || !readAt(file, 0, head)) return std::string();
   const std::optional<FileSpan> span =
       certificateTable(head, static_cast<std::uint64_t>(size.QuadPart));
-  std::string table(span ? span->size : 0, '\0');
-  if (!span || !readAt(file, span->offset, table) || table.size() != span->size) return {};
+  if (!span) return std::nullopt;
+  std::string table(span->size, '\0');
+  if (!readAt(file, span->offset, table) || table.size() != span->size) return std::string();
   return std::string(firstSignedData(table));
 }
 
@@ -98,9 +101,15 @@ std::u16string signerSubject(std::string_view pkcs7) {
 
 std::optional<std::u16string> verifiedSigner(HANDLE file, const std::u16string& path) {
   if (!trusted(file, path)) return std::nullopt;
-  std::u16string subject = signerSubject(signedData(file));
+  std::u16string subject = signerSubject(signedData(file).value_or(std::string()));
   if (subject.empty()) return std::nullopt;
   return subject;
+}
+
+std::optional<std::u16string> namedSigner(HANDLE file) {
+  const std::optional<std::string> pkcs7 = signedData(file);
+  if (!pkcs7) return std::nullopt;
+  return signerSubject(*pkcs7);
 }
 
 }  // namespace platform

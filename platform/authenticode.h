@@ -17,4 +17,9 @@ namespace platform {
 // `path` names it for Windows' own use only. The file position moves.
 std::optional<std::u16string> verifiedSigner(HANDLE file, const std::u16string& path);
 
+// The subject that the signature `file` carries names, whether or not it
+// verifies on this machine: nullopt when the file carries no signature at
+// all, empty when it carries one that names nobody. Read through `file`.
+std::optional<std::u16string> namedSigner(HANDLE file);
+
 }  // namespace platform

@@ -396,6 +396,8 @@ TEST(SetMachineLanguage, ExitCodesForEveryStateOfTheFile) {
       {"no install path", "", kZhXml, "en_US", false, false, lang::kNoFile, kZhXml},
       {"a relative install path with a planted file", "AE\\", kZhXml, "en_US", false, false,
        lang::kNoFile, kZhXml},
+      {"an install path without its last backslash, a file beside the folder", "C:\\Adobe\\AE",
+       kZhXml, "en_US", false, false, lang::kNoFile, kZhXml},
       {"no file", kInstall, std::nullopt, "en_US", false, false, lang::kNoFile, std::nullopt},
       {"an empty file", kInstall, std::string(), "en_US", false, false, lang::kFailed,
        std::string()},

@@ -623,6 +623,12 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
   const std::string gone = dir / "gone.exe";
   const update::Publisher unreadableRunning =
       update::requiredPublisher(std::u16string(gone.begin(), gone.end()));
+  // Its own signature there but not verifying on this machine (any of the
+  // user's programs can distrust its certificate): still its signer's.
+  const std::string runningBroken = dir / "running-broken.exe";
+  ASSERT_TRUE(platform::writeFile(runningBroken, {flipped}));
+  const update::Publisher brokenRunning =
+      update::requiredPublisher(std::u16string(runningBroken.begin(), runningBroken.end()));
   ASSERT_FALSE(unsignedRunning.required);
   ASSERT_TRUE(signedRunning.required);
   struct Case {
@@ -646,6 +652,12 @@ TEST(StartVerified, StartsOnlyTheExpectedFileAndOnlyWhileNobodyCanWriteIt) {
       {"unsigned, the new one unsigned", probe, std::nullopt, false, unsignedRunning, true},
       {"its own file unreadable, the new one unsigned", probe, std::nullopt, false,
        unreadableRunning, false},
+      {"its own signature not verifying, the new one unsigned", probe, std::nullopt, false,
+       brokenRunning, false},
+      {"its own signature not verifying, the new one by B", byB, std::nullopt, false, brokenRunning,
+       false},
+      {"its own signature not verifying, the new one by A", byA, std::nullopt, false, brokenRunning,
+       true},
   };
   std::vector<std::string> exes;
   for (const Case& c : cases) {

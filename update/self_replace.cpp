@@ -45,8 +45,15 @@ Publisher requiredPublisher(const std::u16string& runningExe) {
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return {true, {}};
   const std::optional<std::u16string> signer = platform::verifiedSigner(file.get(), runningExe);
-  if (!signer) return {};
-  return {true, *signer};
+  if (signer) return {true, *signer};
+  // Signed, but not verifying here (an expired certificate, or one the
+  // user's own certificate stores or trust settings refuse, which any of the
+  // user's programs can arrange): the name it carries still binds the new
+  // version, which must verify. Only a file without any signature takes an
+  // unsigned one.
+  std::optional<std::u16string> named = platform::namedSigner(file.get());
+  if (!named) return {};
+  return {true, std::move(*named)};
 }
 
 const Publisher& ownPublisher() {

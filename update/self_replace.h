@@ -17,7 +17,7 @@ struct ExpectedFile {
 
 // Who must have signed a new version.
 struct Publisher {
-  // False: the running program is unsigned, and so may the new one be.
+  // False: the running program carries no signature, and so may the new one.
   bool required = false;
   // When required: the signer's subject it must carry. Empty when the running
   // program's own could not be read: then no file carries it.
@@ -25,7 +25,8 @@ struct Publisher {
 };
 
 // What a new version must carry when `runningExe` is the running program:
-// its signer, when its Authenticode signature verifies.
+// the signer its Authenticode signature names, whether or not that verifies
+// here; nothing when it carries no signature.
 Publisher requiredPublisher(const std::u16string& runningExe);
 
 // Opens `path` denying writes and deletes and checks through that handle
