@@ -120,7 +120,9 @@ int update() {
     platform::messageBox(refusal, "更新提示", MB_OK | MB_ICONERROR);
     return update::kUpdateFailed;
   }
-  platform::openUiPost();
+  // Without it no fetch or download answer would ever arrive, and the
+  // window waiting for this instance would wait for ever.
+  if (!platform::openUiPost()) return update::kUpdateFailed;
   int code = update::kUpdateFailed;
   {
     platform::Downloader engine;
