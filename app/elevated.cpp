@@ -6,9 +6,11 @@
 //      64-bit view only, which only administrators write; an empty or
 //      relative value is refused, and nothing is guessed where none is;
 //   3. application.xml in each installation's AMT folder (for any but 16.0,
-//      also its "Support Files\AMT" folder), reached with no link, junction
-//      or mount point on the way, its folder held from the read to the
-//      replace, and never read at all when over 16 MiB;
+//      also its "Support Files\AMT" folder; for 16.0 only where its
+//      InstallPath ends in a backslash, or the file would lie in a folder
+//      beside the installation), reached with no link, junction or mount
+//      point on the way, its folder held from the read to the replace, and
+//      never read at all when over 16 MiB;
 //   4. the update server's URL and the update key built into this exe, and its
 //      own version; a version file counts only when signed with that key and
 //      newer than this exe. A build without a key refuses --update at once,
@@ -20,10 +22,12 @@
 //      new version go there;
 //   6. the user's proxy settings, which WinINet reads for the fetch and the
 //      download: they can send both elsewhere, which the signed version file
-//      and the download's size and hash make harmless;
+//      and the download's size and hash make harmless (at most an older signed
+//      release that is still newer than this exe could be served again);
 //   7. the certificate stores that Authenticode reads (the user's own among
-//      them) to name the new version's signer, which must be this exe's own
-//      where this exe is signed: a check on top of the signed version file.
+//      them) to verify the new version's signature, whose signer must be the
+//      one this exe's own signature names wherever this exe carries one: a
+//      check on top of the signed version file.
 // It takes no path, URL or version from its caller, reads neither Documents
 // nor the temporary folder, shows no main window and opens no URL.
 // It starts no process: the window that waited starts the new version, as
