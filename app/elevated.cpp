@@ -9,8 +9,8 @@
 //      also its "Support Files\AMT" folder; for 16.0 only where its
 //      InstallPath ends in a backslash, or the file would lie in a folder
 //      beside the installation), reached with no link, junction or mount
-//      point on the way, its folder held from the read to the replace, and
-//      never read at all when over 16 MiB;
+//      point on the way and with no second name (hard link), its folder held
+//      from the read to the replace, and never read at all when over 16 MiB;
 //   4. the update server's URL and the update key built into this exe, and its
 //      own version; a version file counts only when signed with that key and
 //      newer than this exe. A build without a key refuses --update at once,

@@ -92,6 +92,13 @@ std::optional<Bytes> tryReadXml(const std::string& path) {
 std::optional<Bytes> tryReadXmlInPlace(const std::string& path) {
   const UniqueFile file = openInPlace(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!file) return std::nullopt;
+  // A second name is a hard link, which whoever may write this folder could
+  // have made to a file they may not read: its bytes would end up in a new
+  // file of theirs.
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1) {
+    return std::nullopt;
+  }
   return readAll(file.get(), Cap::Xml);
 }
 

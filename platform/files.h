@@ -47,7 +47,7 @@ enum class Links { Follow, Refuse };
 UniqueFile holdFolder(const std::string& path, Links links);
 
 // tryReadXml, but only when the file really is the entry the path names in
-// its folder; nullopt otherwise.
+// its folder, and its only name (no hard link); nullopt otherwise.
 std::optional<Bytes> tryReadXmlInPlace(const std::string& path);
 
 // Creates or truncates `path` (opened exclusively) and writes each non-empty

@@ -247,6 +247,12 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
   }
   const UnixLink linkedXml(*root_ / "linked-file\\AMT\\application.xml", planted);
   ASSERT_TRUE(linkedXml.made());
+  // And one whose application.xml is a second name (a hard link) of that file.
+  for (const char* sub : {"hard-linked", "hard-linked\\AMT"}) {
+    ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
+  }
+  const std::string hardLinked = *root_ / "hard-linked\\AMT\\application.xml";
+  ASSERT_TRUE(::CreateHardLinkA(hardLinked.c_str(), planted.c_str(), nullptr));
   struct Row {
     const char* what;
     std::string installPath;  // empty: no value at all
@@ -259,6 +265,8 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
       {"a wrong word", installDir(), "--set-language fr_FR", 3},
       {"a link on the way to AMT", *root_ / "linked\\", "--set-language en_US", 4},
       {"a link at application.xml's own name", *root_ / "linked-file\\", "--set-language en_US", 4},
+      {"application.xml a second name of another file", *root_ / "hard-linked\\",
+       "--set-language en_US", 4},
   };
   bool marker = false;
   for (const Row& row : rows) {
@@ -274,7 +282,9 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
     EXPECT_TRUE(verb.shown.empty()) << "a window was shown: " << verb.shown.front();
     expectNoWorkingCopy(xmlPath());
     expectNoWorkingCopy(planted);
+    expectNoWorkingCopy(hardLinked);
   }
+  ::DeleteFileA(hardLinked.c_str());
 }
 
 // Each installation on its own: the one Windows refuses stays whole, every
