@@ -247,12 +247,15 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
   }
   const UnixLink linkedXml(*root_ / "linked-file\\AMT\\application.xml", planted);
   ASSERT_TRUE(linkedXml.made());
-  // And one whose application.xml is a second name (a hard link) of that file.
+  // And one whose application.xml is a second name (a hard link) of a file
+  // elsewhere: its own, so that the rows above still find theirs with one name.
   for (const char* sub : {"hard-linked", "hard-linked\\AMT"}) {
     ::CreateDirectoryA((*root_ / sub).c_str(), nullptr);
   }
+  const std::string secret = *root_ / "secret.xml";
+  ASSERT_TRUE(platform::writeFile(secret, {kChineseXml}));
   const std::string hardLinked = *root_ / "hard-linked\\AMT\\application.xml";
-  ASSERT_TRUE(::CreateHardLinkA(hardLinked.c_str(), planted.c_str(), nullptr));
+  ASSERT_TRUE(::CreateHardLinkA(hardLinked.c_str(), secret.c_str(), nullptr));
   struct Row {
     const char* what;
     std::string installPath;  // empty: no value at all
@@ -278,6 +281,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
     EXPECT_EQ(verb.exitCode, row.code);
     EXPECT_EQ(xml(), kChineseXml);
     EXPECT_EQ(platform::readFile(planted), kChineseXml);
+    EXPECT_EQ(platform::readFile(hardLinked), kChineseXml);
     EXPECT_EQ(markerPresent(), marker);
     EXPECT_TRUE(verb.shown.empty()) << "a window was shown: " << verb.shown.front();
     expectNoWorkingCopy(xmlPath());
@@ -285,6 +289,7 @@ TEST_F(ElevatedSwitchTest, WhatItCannotTrustChangesNothing) {
     expectNoWorkingCopy(hardLinked);
   }
   ::DeleteFileA(hardLinked.c_str());
+  ::DeleteFileA(secret.c_str());
 }
 
 // Each installation on its own: the one Windows refuses stays whole, every
