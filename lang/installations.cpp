@@ -52,9 +52,7 @@ bool endsInSupportFiles(std::string_view path, const platform::LeadBytes& lead) 
   const std::size_t slash = platform::findLastOf(path, "\\/", lead);
   const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
   // A double-byte character never equals an ASCII one, whatever its trail byte.
-  return last.size() == kSupportFiles.size() &&
-         std::equal(last.begin(), last.end(), kSupportFiles.begin(),
-                    [](char a, char b) { return asciiLower(a) == asciiLower(b); });
+  return platform::equalsAsciiCaseBlind(last, kSupportFiles);
 }
 
 std::string normalised(std::string_view path, const platform::LeadBytes& lead) {

@@ -25,4 +25,14 @@ std::string joinPathAsIs(std::string_view folder, char separator, std::string_vi
 // double-byte character (each follows an ASCII byte or starts the text).
 bool isAbsolutePath(std::string_view path);
 
+// The folder part of `path`, before its last separator ('\\' or '/'), and
+// the name after it, stepping over double-byte characters. A path without a
+// separator is all name: its folder is empty.
+std::string folderOf(std::string_view path, const LeadBytes& lead);
+std::string fileNameOf(std::string_view path, const LeadBytes& lead);
+
+// Whether `a` and `b` are equal with ASCII letters compared case-blind (as
+// Windows compares file names); other bytes must match exactly.
+bool equalsAsciiCaseBlind(std::string_view a, std::string_view b);
+
 }  // namespace platform

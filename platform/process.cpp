@@ -2,7 +2,7 @@
 
 #include <tlhelp32.h>
 
-#include <algorithm>
+#include "platform/path.h"
 
 namespace platform {
 
@@ -23,16 +23,6 @@ UniqueKernelHandle startProcess(const std::string& commandLine, int show,
   return UniqueKernelHandle(info.hProcess);
 }
 
-namespace {
-
-bool sameName(std::string_view a, std::string_view b) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
-
 bool isProgramRunning(std::initializer_list<std::string_view> names) {
   // Absent as INVALID_HANDLE_VALUE, as CreateFile's.
   const UniqueFile snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -43,7 +33,7 @@ bool isProgramRunning(std::initializer_list<std::string_view> names) {
        more = ::Process32Next(snapshot.get(), &entry)) {
     const std::string_view exe(entry.szExeFile);
     for (std::string_view name : names) {
-      if (sameName(exe, name)) return true;
+      if (equalsAsciiCaseBlind(exe, name)) return true;
     }
   }
   return false;

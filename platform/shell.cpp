@@ -51,9 +51,7 @@ std::u16string exePathWide() {
 }
 
 std::string runDirectory() {
-  const std::string path = exePath();
-  const auto slash = findLastOf(path, "\\/", ansiLeadBytes());
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+  return folderOf(exePath(), ansiLeadBytes());
 }
 
 bool shellOpen(const std::string& target) {

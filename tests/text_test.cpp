@@ -1,3 +1,4 @@
+#include "platform/path.h"
 #include "platform/text.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,10 @@ TEST(FindLastOf, NeverStopsOnASecondByte) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(platform::findLastOf(c.text, "\\/", *c.cp), c.expected) << c.text;
+    // The folder and the name split there, as the update names its files.
+    const bool split = c.expected != std::string::npos;
+    EXPECT_EQ(platform::folderOf(c.text, *c.cp), split ? c.text.substr(0, c.expected) : "");
+    EXPECT_EQ(platform::fileNameOf(c.text, *c.cp), split ? c.text.substr(c.expected + 1) : c.text);
   }
 }
 

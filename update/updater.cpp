@@ -33,16 +33,6 @@ bool removeLeftover(const std::string& path) {
   return false;
 }
 
-std::string fileNameOf(const std::string& path) {
-  const auto slash = platform::findLastOf(path, "\\/", platform::ansiLeadBytes());
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderOf(const std::string& path) {
-  const auto slash = platform::findLastOf(path, "\\/", platform::ansiLeadBytes());
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 }  // namespace
 
 platform::DownloadChecks downloadChecksFor(const Release& release) {
@@ -62,7 +52,7 @@ Updater::Updater(platform::Downloader& engine, std::string publicKey, EndHandler
       ended_(std::move(ended)),
       route_(route),
       self_(self.empty() ? platform::exePath() : std::move(self)),
-      runFolder_(folderOf(self_)) {
+      runFolder_(platform::folderOf(self_, platform::ansiLeadBytes())) {
   // Member 15: a closure that knows this updater, so that no global has to.
   task_.onEvent = [this](int type, int, int value, int, int) {
     onDownloadEvent(type, value);
@@ -260,7 +250,8 @@ void Updater::finish() {
     retireAtRestart();
   } else {
     // Held until the program ends, so that what wscript reads is what was written.
-    script_ = launchCleanupScript(runFolder_, fileNameOf(self_));
+    script_ =
+        launchCleanupScript(runFolder_, platform::fileNameOf(self_, platform::ansiLeadBytes()));
   }
   end(kUpdateInstalled);
 }
